@@ -1,0 +1,284 @@
+#include "frame/pool.h"
+
+#include <cstring>
+
+#include "frame/platform.h"
+
+namespace kv::frame {
+
+// Every block is the same number of bytes; the block index files blocks under
+// the aligned chunks of that size they overlap (at most two per block).
+constexpr std::size_t kBlockBytes = 16384;
+constexpr unsigned kChunkShift = 14;
+static_assert(std::size_t{1} << kChunkShift == kBlockBytes);
+
+struct alignas(16) Block {
+  Block* next;  // links of the store's list of open blocks
+  Block* prev;
+  ElementStore* store;
+  Element* free;         // returned elements, linked through Element::next
+  std::size_t used;      // elements handed out and not returned
+  std::size_t carved;    // elements handed out at least once
+  bool open;             // on the store's open list
+};
+
+namespace {
+
+// Finds in constant time the block, if any, holding an address, so that Delete
+// never reads memory the pools do not own: open addressing with linear probing
+// over (chunk, block) pairs.
+class BlockIndex {
+ public:
+  void reset() { slots_ = nullptr, mask_ = 0, used_ = 0; }
+
+  bool add(Block* block) {
+    if ((used_ + 2) * 2 > mask_ + 1 && !grow()) return false;
+    const std::uintptr_t first = chunk_of(begin(block));
+    const std::uintptr_t last = chunk_of(begin(block) + kBlockBytes - 1);
+    insert(first, block);
+    if (last != first) insert(last, block);
+    return true;
+  }
+
+  void remove(Block* block) {
+    erase(chunk_of(begin(block)), block);
+    erase(chunk_of(begin(block) + kBlockBytes - 1), block);
+  }
+
+  Block* find(std::uintptr_t address) const {
+    if (!slots_) return nullptr;
+    const std::uintptr_t chunk = chunk_of(address);
+    for (std::size_t i = home(chunk); slots_[i].block; i = (i + 1) & mask_) {
+      Block* b = slots_[i].block;
+      if (slots_[i].chunk == chunk && address >= begin(b) && address - begin(b) < kBlockBytes) return b;
+    }
+    return nullptr;
+  }
+
+ private:
+  struct Slot {
+    std::uintptr_t chunk;
+    Block* block;  // null: an empty slot
+  };
+
+  static std::uintptr_t begin(const Block* b) { return reinterpret_cast<std::uintptr_t>(b); }
+  static std::uintptr_t chunk_of(std::uintptr_t address) { return address >> kChunkShift; }
+  std::size_t home(std::uintptr_t chunk) const {
+    return static_cast<std::size_t>((chunk * 0x9E3779B97F4A7C15ull) >> 20) & mask_;
+  }
+
+  void insert(std::uintptr_t chunk, Block* block) {
+    std::size_t i = home(chunk);
+    while (slots_[i].block) i = (i + 1) & mask_;
+    slots_[i] = {chunk, block};
+    ++used_;
+  }
+
+  void erase(std::uintptr_t chunk, Block* block) {
+    std::size_t i = home(chunk);
+    while (slots_[i].block && !(slots_[i].chunk == chunk && slots_[i].block == block)) i = (i + 1) & mask_;
+    if (!slots_[i].block) return;  // the second chunk was the first one
+    // Backward-shift deletion keeps every probe sequence unbroken.
+    for (std::size_t j = (i + 1) & mask_; slots_[j].block; j = (j + 1) & mask_) {
+      const std::size_t k = home(slots_[j].chunk);
+      const bool stays = i <= j ? (i < k && k <= j) : (i < k || k <= j);
+      if (!stays) {
+        slots_[i] = slots_[j];
+        i = j;
+      }
+    }
+    slots_[i] = {0, nullptr};
+    --used_;
+  }
+
+  bool grow() {
+    const std::size_t capacity = mask_ ? (mask_ + 1) * 2 : 64;
+    auto* slots = static_cast<Slot*>(platform::heap_alloc(capacity * sizeof(Slot)));
+    if (!slots) return false;
+    std::memset(slots, 0, capacity * sizeof(Slot));
+    Slot* old = slots_;
+    const std::size_t old_capacity = mask_ ? mask_ + 1 : 0;
+    slots_ = slots, mask_ = capacity - 1, used_ = 0;
+    for (std::size_t i = 0; i < old_capacity; ++i) {
+      if (old[i].block) insert(old[i].chunk, old[i].block);
+    }
+    platform::heap_free(old);
+    return true;
+  }
+
+  Slot* slots_ = nullptr;
+  std::size_t mask_ = 0;
+  std::size_t used_ = 0;
+};
+
+BlockIndex block_index;
+
+constexpr std::size_t kBlockHeader = (sizeof(Block) + 15) / 16 * 16;
+
+std::uintptr_t elements_begin(const Block* b) { return reinterpret_cast<std::uintptr_t>(b) + kBlockHeader; }
+
+}  // namespace
+
+void ElementStore::reset(std::size_t value_size) {
+  value_size_ = value_size;
+  element_bytes_ = (sizeof(Element) + value_size + alignof(Element) - 1) / alignof(Element) * alignof(Element);
+  per_block_ = (kBlockBytes - kBlockHeader) / element_bytes_;
+  open_ = nullptr;
+  spare_ = nullptr;
+}
+
+Block* ElementStore::new_block() {
+  auto* b = static_cast<Block*>(platform::heap_alloc(kBlockBytes));
+  if (!b) return nullptr;
+  if (!block_index.add(b)) {
+    platform::heap_free(b);
+    return nullptr;
+  }
+  *b = Block{nullptr, nullptr, this, nullptr, 0, 0, false};
+  return b;
+}
+
+void ElementStore::push_open(Block* b) {
+  b->prev = nullptr;
+  b->next = open_;
+  if (open_) open_->prev = b;
+  open_ = b;
+  b->open = true;
+}
+
+void ElementStore::unlink_open(Block* b) {
+  if (b->prev) b->prev->next = b->next; else open_ = b->next;
+  if (b->next) b->next->prev = b->prev;
+  b->open = false;
+}
+
+Element* ElementStore::take() {
+  if (!open_) {
+    Block* b = new_block();
+    if (!b) return nullptr;
+    push_open(b);
+  }
+  Block* b = open_;
+  if (b == spare_) spare_ = nullptr;
+  Element* e;
+  if (b->free) {
+    e = b->free;
+    b->free = e->next;
+  } else {
+    e = reinterpret_cast<Element*>(elements_begin(b) + b->carved * element_bytes_);
+    ++b->carved;
+  }
+  ++b->used;
+  if (!b->free && b->carved == per_block_) unlink_open(b);
+  e->block = b;
+  return e;
+}
+
+void ElementStore::give_back(Element* e) {
+  Block* b = e->block;
+  e->tag = 0;
+  e->next = b->free;
+  b->free = e;
+  --b->used;
+  if (!b->open) push_open(b);
+  if (b->used > 0) return;
+  if (!spare_) {
+    spare_ = b;
+    return;
+  }
+  unlink_open(b);
+  block_index.remove(b);
+  platform::heap_free(b);
+}
+
+Element* ElementStore::element_at(Handle address) const {
+  Block* b = block_index.find(address);
+  if (!b || b->store != this) return nullptr;
+  const std::uintptr_t from = elements_begin(b) + sizeof(Element);
+  if (address < from) return nullptr;
+  const std::uintptr_t offset = address - from;
+  if (offset % element_bytes_ != 0 || offset / element_bytes_ >= b->carved) return nullptr;
+  return reinterpret_cast<Element*>(address - sizeof(Element));
+}
+
+void Pool::reset(ElementStore* store, std::uintptr_t key) {
+  store_ = store;
+  key_ = key;
+  first_ = last_ = current_ = nullptr;
+  count_ = 0;
+}
+
+Handle Pool::make_new() {
+  Element* e = store_->take();
+  if (!e) return 0;
+  const Handle value = reinterpret_cast<Handle>(e + 1);
+  std::memset(e + 1, 0, store_->value_size());
+  e->tag = key_;
+  e->prev = current_;
+  e->next = current_ ? current_->next : first_;
+  if (e->next) e->next->prev = e; else last_ = e;
+  if (e->prev) e->prev->next = e; else first_ = e;
+  current_ = e;
+  ++count_;
+  return value;
+}
+
+Element* Pool::live_element(Handle handle) const {
+  Element* e = store_->element_at(handle);
+  return e && e->tag == key_ ? e : nullptr;
+}
+
+void Pool::remove(Handle handle) {
+  Element* e = live_element(handle);
+  if (!e) return;
+  if (e->prev) e->prev->next = e->next; else first_ = e->next;
+  if (e->next) e->next->prev = e->prev; else last_ = e->prev;
+  current_ = e->prev;
+  --count_;
+  store_->give_back(e);
+}
+
+bool Pool::holds(Handle handle) const { return live_element(handle) != nullptr; }
+
+Handle Pool::first() const { return first_ ? reinterpret_cast<Handle>(first_ + 1) : 0; }
+Handle Pool::last() const { return last_ ? reinterpret_cast<Handle>(last_ + 1) : 0; }
+
+Handle Pool::next(Handle handle) const {
+  Element* e = live_element(handle);
+  return e && e->next ? reinterpret_cast<Handle>(e->next + 1) : 0;
+}
+
+namespace {
+
+// Value sizes by pool; pools of equal value size share a store.
+constexpr std::size_t kValueBytes[] = {8, 12, 16, 64, 16, 96, 24};
+constexpr int kPools = static_cast<int>(PoolId::Count);
+static_assert(sizeof kValueBytes / sizeof kValueBytes[0] == kPools);
+
+ElementStore stores[kPools];
+Pool pools[kPools];
+
+}  // namespace
+
+void pools_create() {
+  block_index.reset();
+  int store_count = 0;
+  for (int p = 0; p < kPools; ++p) {
+    ElementStore* store = nullptr;
+    for (int s = 0; s < store_count; ++s) {
+      if (stores[s].value_size() == kValueBytes[p]) store = &stores[s];
+    }
+    if (!store) {
+      store = &stores[store_count++];
+      store->reset(kValueBytes[p]);
+    }
+    // Keys are odd and distinct, so a free element (tag 0) never passes for a live one.
+    pools[p].reset(store, 0x5A17u + 2u * static_cast<unsigned>(p));
+  }
+}
+
+void pools_forget() { pools_create(); }
+
+Pool& pool(PoolId id) { return pools[static_cast<int>(id)]; }
+
+}  // namespace kv::frame

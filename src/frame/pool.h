@@ -1,0 +1,82 @@
+// Value pools: where every vector, matrix, quaternion, plane and frustum lives
+// from its MakeNew to its Delete or to unload.
+//
+// A pool is a doubly linked list of elements; an element is its two links, a
+// tag, its block, and then the value's bytes. The handle is the address of the
+// value's bytes, so the element is found from it by subtraction. Elements are
+// carved from fixed-size blocks of the private heap; pools whose values have the
+// same size share one element store.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "frame/abi.h"
+
+namespace kv::frame {
+
+struct Block;
+
+struct Element {
+  Element* next;
+  Element* prev;
+  std::uintptr_t tag;  // the owning pool's key while live, 0 while free
+  Block* block;
+};
+
+class ElementStore {
+ public:
+  void reset(std::size_t value_size);
+  std::size_t value_size() const { return value_size_; }
+  Element* take();  // null when no block can be had
+  void give_back(Element* element);
+  // The element whose value bytes start at `address`, if the address lies on an
+  // element of one of this store's blocks; null for any other address.
+  Element* element_at(Handle address) const;
+
+ private:
+  Block* new_block();
+  void push_open(Block* block);
+  void unlink_open(Block* block);
+  std::size_t element_bytes() const { return element_bytes_; }
+
+  std::size_t value_size_ = 0;
+  std::size_t element_bytes_ = 0;
+  std::size_t per_block_ = 0;
+  Block* open_ = nullptr;   // blocks with a free or uncarved element
+  Block* spare_ = nullptr;  // one empty block kept back, so a make/delete pair costs no heap call
+};
+
+class Pool {
+ public:
+  void reset(ElementStore* store, std::uintptr_t key);
+  // A zero-filled value linked in after the current element; 0 when no memory.
+  Handle make_new();
+  // Releases the value; ignores any handle that is not a live value of this pool.
+  void remove(Handle handle);
+  bool holds(Handle handle) const;
+  std::size_t count() const { return count_; }
+  Handle first() const;
+  Handle last() const;
+  Handle next(Handle handle) const;
+
+ private:
+  Element* live_element(Handle handle) const;
+
+  ElementStore* store_ = nullptr;
+  std::uintptr_t key_ = 0;
+  Element* first_ = nullptr;
+  Element* last_ = nullptr;
+  Element* current_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+enum class PoolId { Vec2, Vec3, Vec4, Mat4, Quat, Frustum, ViewPort, Count };
+
+// Creates the pools, empty, at set-up; forgets them at clean-up, when the heap
+// that held every value is destroyed.
+void pools_create();
+void pools_forget();
+Pool& pool(PoolId id);
+
+}  // namespace kv::frame

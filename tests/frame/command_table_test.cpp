@@ -1,0 +1,124 @@
+// Reads the command-table data file on its own terms and checks it against what
+// the host expects of the table: numbering, row text, routes and declared rows.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace kv::test {
+namespace {
+
+struct Row {
+  std::string keyword, value, letters, exportName, state;
+  std::string text() const { return keyword + (value == "[" ? "[" : "") + "%" + letters + "%" + exportName + "%"; }
+};
+
+struct Table {
+  std::map<int, Row> rows;
+  std::map<std::string, std::string> loose;  // exports without a row, and their state
+};
+
+Table read_table() {
+  Table t;
+  std::ifstream in(KV_COMMANDS_TAB);
+  EXPECT_TRUE(in) << KV_COMMANDS_TAB;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    if (!(words >> kind) || kind[0] == '#') continue;
+    if (kind == "row") {
+      int number;
+      Row r;
+      words >> number >> r.keyword >> r.value >> r.letters >> r.exportName >> r.state;
+      EXPECT_TRUE(words) << line;
+      EXPECT_EQ(t.rows.count(number), 0u) << "number " << number << " twice";
+      t.rows[number] = r;
+    } else if (kind == "export") {
+      std::string name, state;
+      words >> name >> state;
+      t.loose[name] = state;
+    } else {
+      EXPECT_EQ(kind, "plugin") << line;
+    }
+  }
+  return t;
+}
+
+TEST(CommandTable, HasItsRowsInOneBlockPerType) {
+  const Table t = read_table();
+  EXPECT_EQ(t.rows.size(), 455u);
+  const struct {
+    int first, last;
+    const char* prefix;
+  } blocks[] = {{1, 73, "pVec2_"},     {101, 200, "pVec3_"},    {201, 267, "pVec4_"},    {301, 398, "pMat4_"},
+                {401, 453, "pQuat_"},  {501, 523, "pPlane_"},   {601, 623, "pFrustum_"}, {701, 718, "pViewPort_"}};
+  std::size_t counted = 0;
+  for (const auto& b : blocks) {
+    for (int n = b.first; n <= b.last; ++n) {
+      auto it = t.rows.find(n);
+      ASSERT_NE(it, t.rows.end()) << "missing number " << n;
+      EXPECT_EQ(it->second.keyword.rfind(b.prefix, 0), 0u) << n;
+      ++counted;
+    }
+  }
+  EXPECT_EQ(counted, t.rows.size()) << "numbers outside the blocks";
+}
+
+TEST(CommandTable, RowTextsAreTheOnesTheHostReads) {
+  const Table t = read_table();
+  EXPECT_EQ(t.rows.at(1).text(), "pVec2_MakeNew[%L%Vec2_MakeNew%");
+  EXPECT_EQ(t.rows.count(74), 0u);
+  EXPECT_EQ(t.rows.at(200).text(), "pVec3_VertexTBN%LLLLLLLLL%Vec3_VertexTBN%");
+  EXPECT_EQ(t.rows.at(354).text(), "pMat4_RotateLocalAxis%LLFFFF%Mat4_RotateLocalAxis%");
+  EXPECT_EQ(t.rows.at(505).text(), "pPlane_GetA[%FL%Vec4_GetX%");
+  EXPECT_EQ(t.rows.at(523).text(), "pPlane_RayCast[%LLLLLL%Plane_Raycast%");
+  EXPECT_EQ(t.rows.at(389).text(), "pMat4_Inverse[%FLL%Mat4_InverseDet%");
+  EXPECT_EQ(t.rows.at(238).text(), "pVec4_Normalize%LL%Quat_Normalize%");
+  EXPECT_EQ(t.rows.at(146).keyword, t.rows.at(183).keyword) << "pVec3_DegToRad is overloaded";
+  for (const auto& [number, row] : t.rows) {
+    for (char c : row.letters) EXPECT_TRUE(c == 'L' || c == 'F') << number;
+    EXPECT_TRUE(row.value == "[" || row.value == "-") << number;
+  }
+}
+
+TEST(CommandTable, RoutesOnlyTheRowsWhoseExportIsNotTheKeyword) {
+  const Table t = read_table();
+  int routed = 0;
+  for (const auto& [number, row] : t.rows) {
+    if (row.exportName != row.keyword.substr(1)) ++routed;
+  }
+  EXPECT_EQ(routed, 62);
+  EXPECT_EQ(t.rows.at(66).exportName, "Mat4_SetElementIndex");
+  EXPECT_EQ(t.rows.at(259).exportName, "Mat4_GetElementIndex");
+  EXPECT_EQ(t.rows.at(371).exportName, "Mat4_GetObjectWorldEx");
+  EXPECT_EQ(t.rows.at(702).exportName, "ViewPort_MakeNewEx");
+}
+
+TEST(CommandTable, DeclaresTwentyTwoCommandsWithoutCode) {
+  const Table t = read_table();
+  std::set<int> declared;
+  for (const auto& [number, row] : t.rows) {
+    if (row.state == "declared") declared.insert(number);
+  }
+  std::set<int> expected = {138, 139, 140, 141, 343};
+  for (int n = 701; n <= 717; ++n) expected.insert(n);
+  EXPECT_EQ(declared, expected);
+  EXPECT_EQ(t.rows.at(718).state, "built") << "ViewPort_Copy";
+  ASSERT_EQ(t.loose.count("Vec4_Normalize"), 1u);
+}
+
+TEST(CommandTable, AnExportIsEitherBuiltForEveryRowOrForNone) {
+  const Table t = read_table();
+  std::map<std::string, std::string> state;
+  for (const auto& [number, row] : t.rows) {
+    auto [it, inserted] = state.emplace(row.exportName, row.state);
+    EXPECT_TRUE(inserted || it->second == row.state) << row.exportName;
+  }
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs what the build needs on a Debian machine, only when something is missing.
+# Quiet and quick when everything is there; run as root (or with sudo available).
+set -eu
+
+need=""
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd i686-w64-mingw32-g++ || need="$need g++-mingw-w64-i686"
+have_cmd i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
+have_cmd cmake || need="$need cmake"
+have_cmd ninja || need="$need ninja-build"
+have_cmd g++ || need="$need g++"
+have_pkg googletest || need="$need googletest"
+have_cmd wine || need="$need wine"
+have_pkg wine32:i386 || need="$need wine32:i386"
+
+[ -z "$need" ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "bootstrap: installing$need" >&2
+export DEBIAN_FRONTEND=noninteractive
+case "$need" in
+  *":i386"*)
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386 ;;
+esac
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $need >/dev/null
