@@ -8,7 +8,6 @@ target_compile_options(kv_core PRIVATE ${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} PU
 target_link_options(kv_core PUBLIC ${KV_SANITIZE})
 
 add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
-include(GoogleTest)
 
 file(GLOB_RECURSE KV_NATIVE_TESTS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/frame/*.cpp ${CMAKE_SOURCE_DIR}/tests/dx/*.cpp
@@ -21,4 +20,4 @@ target_compile_options(kv_unit_tests PRIVATE ${KV_COMMON_FLAGS})
 target_compile_definitions(kv_unit_tests PRIVATE KV_COMMANDS_TAB="${KV_TABLE}")
 target_link_libraries(kv_unit_tests PRIVATE kv_core gtest_main)
 add_dependencies(kv_unit_tests command_table)
-gtest_discover_tests(kv_unit_tests DISCOVERY_MODE PRE_TEST)
+add_test(NAME unit_tests COMMAND kv_unit_tests --gtest_brief=1)

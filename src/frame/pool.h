@@ -38,11 +38,14 @@ class ElementStore {
   Block* new_block();
   void push_open(Block* block);
   void unlink_open(Block* block);
-  std::size_t element_bytes() const { return element_bytes_; }
 
   std::size_t value_size_ = 0;
   std::size_t element_bytes_ = 0;
-  std::size_t per_block_ = 0;
+  std::size_t carve_limit_ = 0;  // bytes of elements a block holds
+  unsigned shift_ = 0;           // element size = odd << shift_
+  std::uintptr_t inverse_ = 0;   // odd * inverse_ == 1 modulo 2^w
+  std::uintptr_t limit_ = 0;     // largest quotient of an exact division by odd
+  std::uintptr_t low_bits_ = 0;  // (1 << shift_) - 1
   Block* open_ = nullptr;   // blocks with a free or uncarved element
   Block* spare_ = nullptr;  // one empty block kept back, so a make/delete pair costs no heap call
 };
@@ -77,6 +80,8 @@ enum class PoolId { Vec2, Vec3, Vec4, Mat4, Quat, Frustum, ViewPort, Count };
 // that held every value is destroyed.
 void pools_create();
 void pools_forget();
-Pool& pool(PoolId id);
+
+extern Pool pools[static_cast<int>(PoolId::Count)];
+inline Pool& pool(PoolId id) { return pools[static_cast<int>(id)]; }
 
 }  // namespace kv::frame

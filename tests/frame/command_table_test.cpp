@@ -2,54 +2,19 @@
 // the host expects of the table: numbering, row text, routes and declared rows.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
+
+#include "support/table_file.h"
 
 namespace kv::test {
 namespace {
 
-struct Row {
-  std::string keyword, value, letters, exportName, state;
-  std::string text() const { return keyword + (value == "[" ? "[" : "") + "%" + letters + "%" + exportName + "%"; }
-};
-
-struct Table {
-  std::map<int, Row> rows;
-  std::map<std::string, std::string> loose;  // exports without a row, and their state
-};
-
-Table read_table() {
-  Table t;
-  std::ifstream in(KV_COMMANDS_TAB);
-  EXPECT_TRUE(in) << KV_COMMANDS_TAB;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string kind;
-    if (!(words >> kind) || kind[0] == '#') continue;
-    if (kind == "row") {
-      int number;
-      Row r;
-      words >> number >> r.keyword >> r.value >> r.letters >> r.exportName >> r.state;
-      EXPECT_TRUE(words) << line;
-      EXPECT_EQ(t.rows.count(number), 0u) << "number " << number << " twice";
-      t.rows[number] = r;
-    } else if (kind == "export") {
-      std::string name, state;
-      words >> name >> state;
-      t.loose[name] = state;
-    } else {
-      EXPECT_EQ(kind, "plugin") << line;
-    }
-  }
-  return t;
-}
+TableFile read_table() { return read_table_file(KV_COMMANDS_TAB); }
 
 TEST(CommandTable, HasItsRowsInOneBlockPerType) {
-  const Table t = read_table();
+  const TableFile t = read_table();
   EXPECT_EQ(t.rows.size(), 455u);
   const struct {
     int first, last;
@@ -69,7 +34,7 @@ TEST(CommandTable, HasItsRowsInOneBlockPerType) {
 }
 
 TEST(CommandTable, RowTextsAreTheOnesTheHostReads) {
-  const Table t = read_table();
+  const TableFile t = read_table();
   EXPECT_EQ(t.rows.at(1).text(), "pVec2_MakeNew[%L%Vec2_MakeNew%");
   EXPECT_EQ(t.rows.count(74), 0u);
   EXPECT_EQ(t.rows.at(200).text(), "pVec3_VertexTBN%LLLLLLLLL%Vec3_VertexTBN%");
@@ -86,7 +51,7 @@ TEST(CommandTable, RowTextsAreTheOnesTheHostReads) {
 }
 
 TEST(CommandTable, RoutesOnlyTheRowsWhoseExportIsNotTheKeyword) {
-  const Table t = read_table();
+  const TableFile t = read_table();
   int routed = 0;
   for (const auto& [number, row] : t.rows) {
     if (row.exportName != row.keyword.substr(1)) ++routed;
@@ -99,7 +64,7 @@ TEST(CommandTable, RoutesOnlyTheRowsWhoseExportIsNotTheKeyword) {
 }
 
 TEST(CommandTable, DeclaresTwentyTwoCommandsWithoutCode) {
-  const Table t = read_table();
+  const TableFile t = read_table();
   std::set<int> declared;
   for (const auto& [number, row] : t.rows) {
     if (row.state == "declared") declared.insert(number);
@@ -112,7 +77,7 @@ TEST(CommandTable, DeclaresTwentyTwoCommandsWithoutCode) {
 }
 
 TEST(CommandTable, AnExportIsEitherBuiltForEveryRowOrForNone) {
-  const Table t = read_table();
+  const TableFile t = read_table();
   std::map<std::string, std::string> state;
   for (const auto& [number, row] : t.rows) {
     auto [it, inserted] = state.emplace(row.exportName, row.state);

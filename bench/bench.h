@@ -1,0 +1,44 @@
+// Timing helpers for the Win32 benchmarks: the best of several runs, in
+// nanoseconds per operation, from the performance counter.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kvb {
+
+template <class Body>
+double best_ns_per_op(long ops, Body body, int runs = 5) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  double best = 1e30;
+  for (int r = 0; r < runs; ++r) {
+    LARGE_INTEGER start, stop;
+    QueryPerformanceCounter(&start);
+    body();
+    QueryPerformanceCounter(&stop);
+    const double ns = double(stop.QuadPart - start.QuadPart) * 1e9 / double(frequency.QuadPart);
+    best = std::min(best, ns / double(ops));
+  }
+  return best;
+}
+
+// A row of the report: what was timed, ours, the reference, the ratio and the goal.
+inline void report(const char* what, double ours_ns, const char* reference, double reference_ns, double goal_ratio) {
+  const double ratio = reference_ns / ours_ns;
+  std::printf("%-44s %8.1f ns  %-22s %8.1f ns  %6.1fx  (goal %.0fx: %s)\n", what, ours_ns, reference, reference_ns,
+              ratio, goal_ratio, ratio >= goal_ratio ? "met" : "MISSED");
+}
+
+// A small fast generator for the access pattern, the same in every run.
+struct Lcg {
+  unsigned state = 12345;
+  unsigned next(unsigned bound) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % bound;
+  }
+};
+
+}  // namespace kvb

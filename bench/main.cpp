@@ -1,0 +1,13 @@
+// The Win32 benchmarks of the built DLL, run under Wine by `make bench`.
+#include <cstdio>
+
+#include "harness/plugin.h"
+
+void bench_pools(const kvt::Plugin& plugin);
+
+int main() {
+  kvt::Plugin plugin("Kestrom_Vandu.dll");
+  std::printf("Kestrom_Vandu benchmarks (best of 5 runs, ns per operation)\n");
+  bench_pools(plugin);
+  return 0;
+}

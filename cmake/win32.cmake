@@ -1,0 +1,71 @@
+# The Windows build: the plug-in DLL, the substitute host DLLs, the Win32 tests
+# run under Wine, the self-check and the benchmarks.
+enable_language(RC)
+
+# Every export must be safe on the 4-byte-aligned stack an MSVC host gives it.
+set(KV_TARGET_FLAGS -msse2 -mfpmath=sse -mpreferred-stack-boundary=2 -mincoming-stack-boundary=2)
+set(KV_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+add_library(Kestrom_Vandu SHARED
+  ${KV_SOURCES}
+  ${CMAKE_SOURCE_DIR}/src/frame/platform_win32.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/dllmain.cpp
+  ${KV_GEN}/commands.rc
+  ${KV_GEN}/commands.def)
+set_target_properties(Kestrom_Vandu PROPERTIES PREFIX "" OUTPUT_NAME Kestrom_Vandu)
+target_include_directories(Kestrom_Vandu PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(Kestrom_Vandu PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} ${KV_TARGET_FLAGS}>)
+target_link_options(Kestrom_Vandu PRIVATE ${KV_STATIC_RUNTIME} -s)
+set_target_properties(Kestrom_Vandu PROPERTIES INTERPROCEDURAL_OPTIMIZATION ON)
+add_dependencies(Kestrom_Vandu command_table)
+
+# Substitute host: the two host DLLs under their real names, and a variant of the
+# objects DLL that lacks one export.
+function(kv_host_dll target dll_name folder source def)
+  add_library(${target} SHARED ${source} ${def})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${dll_name}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder}
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${target} PRIVATE ${KV_TARGET_FLAGS})
+  target_link_options(${target} PRIVATE ${KV_STATIC_RUNTIME})
+endfunction()
+set(KV_HOSTS ${CMAKE_SOURCE_DIR}/tests/win/hosts)
+kv_host_dll(host_objects DBProBasic3DDebug full ${KV_HOSTS}/objects_host.cpp ${KV_HOSTS}/objects_host.def)
+kv_host_dll(host_objects_partial DBProBasic3DDebug partial ${KV_HOSTS}/objects_host.cpp ${KV_HOSTS}/objects_host_partial.def)
+kv_host_dll(host_cameras DBProCameraDebug full ${KV_HOSTS}/cameras_host.cpp ${KV_HOSTS}/cameras_host.def)
+
+add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
+
+# A helper library shared by the Win32 tests, the self-check and the benchmarks:
+# loading the DLL as the host does, calling exports through raw 32-bit words.
+file(GLOB KV_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/harness/*.cpp)
+add_library(kv_harness STATIC ${KV_HARNESS_SOURCES})
+target_include_directories(kv_harness PUBLIC ${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(kv_harness PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+
+file(GLOB KV_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+add_executable(kv_wine_tests ${KV_WINE_TESTS} ${CMAKE_SOURCE_DIR}/src/frame/scalar_math.cpp)
+target_compile_options(kv_wine_tests PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
+target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
+add_dependencies(kv_wine_tests Kestrom_Vandu host_objects host_objects_partial host_cameras)
+add_custom_command(TARGET kv_wine_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KV_TABLE} ${CMAKE_BINARY_DIR}/commands.tab)
+
+add_executable(kv_selfcheck ${CMAKE_SOURCE_DIR}/tools/selfcheck.cpp)
+target_link_libraries(kv_selfcheck PRIVATE kv_harness)
+target_compile_options(kv_selfcheck PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+target_link_options(kv_selfcheck PRIVATE ${KV_STATIC_RUNTIME})
+
+file(GLOB KV_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+add_executable(kv_bench ${KV_BENCH_SOURCES})
+target_link_libraries(kv_bench PRIVATE kv_harness)
+target_compile_options(kv_bench PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
+target_link_options(kv_bench PRIVATE ${KV_STATIC_RUNTIME})
+add_dependencies(kv_bench Kestrom_Vandu)
+
+find_program(WINE wine REQUIRED)
+add_test(NAME wine_tests COMMAND ${WINE} kv_wine_tests.exe --gtest_brief=1
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,110 @@
+// Values through the command table, as a script reaches them: pools behind
+// MakeNew and Delete, and the vector construction, access and comparison commands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "harness/plugin.h"
+
+namespace {
+
+using kvt::Plugin;
+
+const Plugin& plugin() { return Plugin::get(); }
+float* floats(std::uint32_t handle) { return kvt::as_pointer(handle); }
+
+TEST(Values, FreshValuesOfEveryTypeAreZero) {
+  const struct {
+    const char* make;
+    const char* release;
+    int floats;
+  } types[] = {{"pVec2_MakeNew", "pVec2_Delete", 2}, {"pVec3_MakeNew", "pVec3_Delete", 3},
+               {"pVec4_MakeNew", "pVec4_Delete", 4}, {"pPlane_MakeNew", "pPlane_Delete", 4},
+               {"pQuat_MakeNew", "pQuat_Delete", 4}, {"pMat4_MakeNew", "pMat4_Delete", 16},
+               {"pFrustum_MakeNew", "pFrustum_Delete", 24}};
+  for (const auto& t : types) {
+    SCOPED_TRACE(t.make);
+    const std::uint32_t v = plugin().command(t.make, "L", {});
+    ASSERT_NE(v, 0u);
+    for (int i = 0; i < t.floats; ++i) EXPECT_EQ(floats(v)[i], 0.0f) << i;
+    for (int i = 0; i < t.floats; ++i) floats(v)[i] = 1.0f;
+    plugin().command(t.release, "L", {v});
+    const std::uint32_t again = plugin().command(t.make, "L", {});
+    EXPECT_EQ(again, v) << "freed storage comes back first";
+    for (int i = 0; i < t.floats; ++i) EXPECT_EQ(floats(again)[i], 0.0f) << i;
+    plugin().command(t.release, "L", {again});
+  }
+}
+
+TEST(Values, DeletingEverySecondOfAThousandLeavesTheRest) {
+  std::vector<std::uint32_t> values;
+  for (int i = 0; i < 1000; ++i) values.push_back(plugin().command("pVec2_MakeNew", "LFF", {float(i), 0.5f}));
+  for (int i = 0; i < 1000; i += 2) plugin().command("pVec2_Delete", "L", {values[i]});
+  for (int i = 1; i < 1000; i += 2) {
+    ASSERT_EQ(plugin().command_float("pVec2_GetX", "FL", {values[i]}), float(i));
+    ASSERT_EQ(plugin().command_float("pVec2_GetY", "FL", {values[i]}), 0.5f);
+  }
+  for (int i = 1; i < 1000; i += 2) plugin().command("pVec2_Delete", "L", {values[i]});
+}
+
+TEST(Values, DeleteIgnoresHandlesThatAreNotLiveValuesOfItsPool) {
+  const std::uint32_t plane = plugin().command("pPlane_MakeNew", "L", {});
+  const std::uint32_t quat = plugin().command("pQuat_MakeNew", "L", {});
+  float local[4] = {};
+  plugin().command("pVec4_Delete", "L", {plane});  // the same pool: released
+  for (std::uint32_t bad : {0u, 5u, plane, quat, quat + 4, kvt::word(local)}) plugin().command("pVec4_Delete", "L", {bad});
+  plugin().command("pQuat_Set", "LFFFF", {quat, 0.0f, 0.0f, 0.0f, 1.0f});
+  EXPECT_EQ(plugin().command_float("pQuat_GetW", "FL", {quat}), 1.0f);
+  plugin().command("pQuat_Delete", "L", {quat});
+}
+
+TEST(Values, ViewPortCopyMovesTwentyFourBytes) {
+  unsigned char source[28], destination[28];
+  for (int i = 0; i < 28; ++i) source[i] = static_cast<unsigned char>(i), destination[i] = 0xEE;
+  plugin().command("pViewPort_Copy", "LL", {destination, source});
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(destination[i], i);
+  for (int i = 24; i < 28; ++i) EXPECT_EQ(destination[i], 0xEE);
+}
+
+TEST(Values, ComponentCommandsReachEveryTypeThroughTheirRoutes) {
+  const std::uint32_t v3 = plugin().command("pVec3_MakeNew", "LFFF", {1.0f, 2.0f, 3.0f});
+  const std::uint32_t plane = plugin().command("pPlane_MakeNew", "L", {});
+  plugin().command("pPlane_Set", "LFFFF", {plane, 0.0f, 1.0f, 0.0f, -5.0f});
+  EXPECT_EQ(plugin().command_float("pVec3_GetZ", "FL", {v3}), 3.0f);
+  EXPECT_EQ(plugin().command_float("pPlane_GetA", "FL", {plane}), 0.0f);
+  EXPECT_EQ(plugin().command_float("pPlane_GetD", "FL", {plane}), -5.0f);
+  plugin().command("pVec3_SetY", "LF", {v3, -2.5f});
+  plugin().command("pVec3_SetElement", "LLF", {v3, 2, 9.0f});
+  EXPECT_EQ(plugin().command_float("pVec3_GetElement", "FLL", {v3, 1}), -2.5f);
+  EXPECT_EQ(plugin().command_float("pVec3_GetElement", "FLL", {v3, 2}), 9.0f);
+  // A NaN with a payload comes back bit for bit.
+  const std::uint32_t payload = 0x7FA00001u;
+  plugin().command("pVec4_SetElement", "LLF", {plane, 3, kvt::as_float(payload)});
+  EXPECT_EQ(plugin().command("pVec4_GetW", "FL", {plane}), payload);
+  plugin().command("pVec3_Delete", "L", {v3});
+  plugin().command("pPlane_Delete", "L", {plane});
+}
+
+TEST(Values, ComparisonsMinimaAndMaxima) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  float a[4] = {1, 5, nan, 0}, b[4] = {3, 2, 1, 1e-8f}, r[4];
+  const struct {
+    const char* keyword;
+    std::uint32_t expected;
+  } equal[] = {{"pVec2_IsEqual", 0}, {"pVec3_IsEqual", 0}, {"pVec4_IsEqual", 0}};
+  for (const auto& e : equal) EXPECT_EQ(plugin().command(e.keyword, "LLL", {a, b}), e.expected) << e.keyword;
+  float zero[2] = {0, 0}, close_by[2] = {1e-8f, 0};
+  EXPECT_EQ(plugin().command("pVec2_IsEqual", "LLL", {zero, close_by}), 1u);
+  plugin().command("pVec4_Minimize", "LLL", {r, a, b});
+  EXPECT_EQ(r[0], 1.0f);
+  EXPECT_EQ(r[1], 2.0f);
+  EXPECT_TRUE(std::isnan(r[2])) << "NaN in a: the minimum keeps a";
+  plugin().command("pVec4_Maximize", "LLL", {r, a, b});
+  EXPECT_EQ(r[1], 5.0f);
+  EXPECT_EQ(r[2], 1.0f) << "NaN in a: the maximum takes b";
+  EXPECT_EQ(r[3], 1e-8f);
+}
+
+}  // namespace
