@@ -7,7 +7,7 @@ need=""
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-have_cmd i686-w64-mingw32-g++ || need="$need g++-mingw-w64-i686"
+have_cmd i686-w64-mingw32-g++-posix || need="$need g++-mingw-w64-i686"
 have_cmd i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
 have_cmd cmake || need="$need cmake"
 have_cmd ninja || need="$need ninja-build"
