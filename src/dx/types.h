@@ -9,6 +9,11 @@
 //   is row 4 (m[3][0..2]). A·B applies A first, then B. Rows 1, 2, 3 are a world
 //   matrix's right, up and look axes.
 // - Angles are radians unless a name says Deg.
+//
+// src/dx computes, in our own code, every D3DX 9 result the commands rely on, so
+// the plug-in needs no d3dx9_43.dll. Its functions keep the D3DX argument order
+// (output first), are pure functions of plain values, and give the same result
+// when the output is also one of the inputs.
 #pragma once
 
 #include <cstddef>
