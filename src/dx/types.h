@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kv::dx {
 
@@ -58,6 +59,13 @@ struct Mat4 {
   float m[4][4];
 };
 
+// A Direct3D 9 viewport: the pixel rectangle and the depth range.
+struct Viewport {
+  std::uint32_t x, y, width, height;
+  float min_z, max_z;
+};
+
+static_assert(sizeof(Viewport) == 24);
 static_assert(sizeof(Vec2) == 8 && sizeof(Vec3) == 12 && sizeof(Vec4) == 16);
 static_assert(sizeof(Quat) == 16 && sizeof(Plane) == 16 && sizeof(Mat4) == 64);
 

@@ -1,0 +1,194 @@
+#include "dx/quaternion.h"
+
+#include "dx/vector.h"
+#include "frame/scalar_math.h"
+
+namespace kv::dx {
+namespace {
+
+struct Q {
+  double x, y, z, w;
+};
+
+Q wide(const Quat& q) { return {q.x, q.y, q.z, q.w}; }
+Quat narrow(const Q& q) { return {float(q.x), float(q.y), float(q.z), float(q.w)}; }
+double dot(const Quat& a, const Quat& b) {
+  return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w;
+}
+Quat negated(const Quat& q) { return {-q.x, -q.y, -q.z, -q.w}; }
+
+}  // namespace
+
+Quat* quaternion_rotation_axis(Quat* out, const Vec3* axis, float angle) {
+  Vec3 n;
+  vec_normalize(&n, axis);
+  const double half = double(angle) / 2, s = sm::sin(half);
+  *out = {float(s * n.c[0]), float(s * n.c[1]), float(s * n.c[2]), float(sm::cos(half))};
+  return out;
+}
+
+Quat* quaternion_rotation_yaw_pitch_roll(Quat* out, float yaw, float pitch, float roll) {
+  const double sy = sm::sin(yaw / 2.0), cy = sm::cos(yaw / 2.0), sp = sm::sin(pitch / 2.0), cp = sm::cos(pitch / 2.0);
+  const double sr = sm::sin(roll / 2.0), cr = sm::cos(roll / 2.0);
+  *out = narrow({sy * cp * sr + cy * sp * cr, sy * cp * cr - cy * sp * sr, cy * cp * sr - sy * sp * cr,
+                 cy * cp * cr + sy * sp * sr});
+  return out;
+}
+
+// The trace decides the branch; otherwise the largest diagonal element (strict
+// comparison, ties to the lower index) keeps the division away from zero.
+Quat* quaternion_rotation_matrix(Quat* out, const Mat4* matrix) {
+  double m[3][3];
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) m[i][j] = matrix->m[i][j];
+  }
+  const double trace = m[0][0] + m[1][1] + m[2][2] + 1;
+  Q q;
+  if (trace > 1) {
+    const double s = 2 * sm::sqrt(trace);
+    q = {(m[1][2] - m[2][1]) / s, (m[2][0] - m[0][2]) / s, (m[0][1] - m[1][0]) / s, s / 4};
+  } else {
+    int k = 0;
+    if (m[1][1] > m[k][k]) k = 1;
+    if (m[2][2] > m[k][k]) k = 2;
+    if (k == 0) {
+      const double s = 2 * sm::sqrt(1 + m[0][0] - m[1][1] - m[2][2]);
+      q = {s / 4, (m[0][1] + m[1][0]) / s, (m[0][2] + m[2][0]) / s, (m[1][2] - m[2][1]) / s};
+    } else if (k == 1) {
+      const double s = 2 * sm::sqrt(1 + m[1][1] - m[0][0] - m[2][2]);
+      q = {(m[0][1] + m[1][0]) / s, s / 4, (m[1][2] + m[2][1]) / s, (m[2][0] - m[0][2]) / s};
+    } else {
+      const double s = 2 * sm::sqrt(1 + m[2][2] - m[0][0] - m[1][1]);
+      q = {(m[0][2] + m[2][0]) / s, (m[1][2] + m[2][1]) / s, s / 4, (m[0][1] - m[1][0]) / s};
+    }
+  }
+  *out = narrow(q);
+  return out;
+}
+
+void quaternion_to_axis_angle(const Quat* q, Vec3* axis, float* angle) {
+  const Quat in = *q;
+  if (axis) *axis = Vec3{{in.x, in.y, in.z}};
+  if (angle) *angle = float(2 * sm::acos(in.w));
+}
+
+Quat* quaternion_multiply(Quat* out, const Quat* q1, const Quat* q2) {
+  const Q a = wide(*q1), b = wide(*q2);
+  *out = narrow({b.w * a.x + b.x * a.w + b.y * a.z - b.z * a.y, b.w * a.y - b.x * a.z + b.y * a.w + b.z * a.x,
+                 b.w * a.z + b.x * a.y - b.y * a.x + b.z * a.w, b.w * a.w - b.x * a.x - b.y * a.y - b.z * a.z});
+  return out;
+}
+
+Quat* quaternion_normalize(Quat* out, const Quat* q) {
+  const Q a = wide(*q);
+  const double length = sm::sqrt(a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w);
+  *out = narrow({a.x / length, a.y / length, a.z / length, a.w / length});
+  return out;
+}
+
+Quat* quaternion_inverse(Quat* out, const Quat* q) {
+  const Q a = wide(*q);
+  const double norm = a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w;
+  *out = narrow({-a.x / norm, -a.y / norm, -a.z / norm, a.w / norm});
+  return out;
+}
+
+// (t·x, t·y, t·z, 0) with t = acos(w) / √(1 − w²); t = 1 when w ≥ 1 or w = −1.
+// The length of q is never used; w < −1 gives NaN.
+Quat* quaternion_ln(Quat* out, const Quat* q) {
+  const Q a = wide(*q);
+  const double t = a.w >= 1 || a.w == -1 ? 1.0 : sm::acos(a.w) / sm::sqrt(1 - a.w * a.w);
+  *out = narrow({t * a.x, t * a.y, t * a.z, 0});
+  return out;
+}
+
+// w is ignored: θ = |(x, y, z)|, (sin θ · v / θ, cos θ), or the identity for θ = 0.
+Quat* quaternion_exp(Quat* out, const Quat* q) {
+  const Q a = wide(*q);
+  const double theta = sm::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+  if (theta == 0) {
+    *out = {0, 0, 0, 1};
+    return out;
+  }
+  const double k = sm::sin(theta) / theta;
+  *out = narrow({k * a.x, k * a.y, k * a.z, sm::cos(theta)});
+  return out;
+}
+
+Quat* quaternion_slerp(Quat* out, const Quat* q1, const Quat* q2, float t) {
+  const Q a = wide(*q1), b = wide(*q2);
+  double d = dot(*q1, *q2), sign = 1;
+  if (d < 0) d = -d, sign = -1;
+  double wa, wb;
+  if (1 - d > double(0.001f)) {
+    const double theta = sm::acos(d), s = sm::sin(theta);
+    wa = sm::sin((1 - double(t)) * theta) / s;
+    wb = sign * sm::sin(double(t) * theta) / s;
+  } else {
+    wa = 1 - double(t);
+    wb = sign * double(t);
+  }
+  *out = narrow({wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z, wa * a.w + wb * b.w});
+  return out;
+}
+
+Quat* quaternion_squad(Quat* out, const Quat* q1, const Quat* a, const Quat* b, const Quat* c, float t) {
+  Quat outer, inner;
+  quaternion_slerp(&outer, q1, c, t);
+  quaternion_slerp(&inner, a, b, t);
+  return quaternion_slerp(out, &outer, &inner, float(2.0 * t * (1.0 - t)));
+}
+
+namespace {
+
+// q · Exp(−¼ (Ln(q⁻¹ · next) + Ln(q⁻¹ · previous))), in D3DX product order: the
+// inner control point of squad at q.
+Quat control_point(const Quat& q, const Quat& previous, const Quat& next) {
+  Quat inv, to_next, to_previous, ln_next, ln_previous;
+  quaternion_inverse(&inv, &q);
+  quaternion_multiply(&to_next, &inv, &next);
+  quaternion_multiply(&to_previous, &inv, &previous);
+  quaternion_ln(&ln_next, &to_next);
+  quaternion_ln(&ln_previous, &to_previous);
+  Quat sum{float(-0.25 * (double(ln_next.x) + ln_previous.x)), float(-0.25 * (double(ln_next.y) + ln_previous.y)),
+           float(-0.25 * (double(ln_next.z) + ln_previous.z)), float(-0.25 * (double(ln_next.w) + ln_previous.w))};
+  Quat e, r;
+  quaternion_exp(&e, &sum);
+  quaternion_multiply(&r, &q, &e);
+  return r;
+}
+
+}  // namespace
+
+// Signs are chosen first so that neighbours lie on the same hemisphere (q1 never
+// flips, each later one follows the one before it); the inputs are read before
+// any output is stored.
+void quaternion_squad_setup(Quat* a_out, Quat* b_out, Quat* c_out, const Quat* q0, const Quat* q1, const Quat* q2,
+                            const Quat* q3) {
+  const Quat p1 = *q1;
+  const Quat p0 = dot(*q0, p1) < 0 ? negated(*q0) : *q0;
+  const Quat p2 = dot(p1, *q2) < 0 ? negated(*q2) : *q2;
+  const Quat p3 = dot(p2, *q3) < 0 ? negated(*q3) : *q3;
+  const Quat a = control_point(p1, p0, p2);
+  const Quat b = control_point(p2, p1, p3);
+  *a_out = a;
+  *b_out = b;
+  *c_out = p2;
+}
+
+// Slerp(Slerp(q1, q2, f + g), Slerp(q1, q3, f + g), g / (f + g)). When f + g = 0
+// both inner points are q1 and so is the result for any finite weight; D3DX's
+// 0 / 0 would make it NaN, so q1 is returned instead.
+Quat* quaternion_barycentric(Quat* out, const Quat* q1, const Quat* q2, const Quat* q3, float f, float g) {
+  const double sum = double(f) + double(g);
+  if (sum == 0) {
+    *out = *q1;
+    return out;
+  }
+  Quat a, b;
+  quaternion_slerp(&a, q1, q2, float(sum));
+  quaternion_slerp(&b, q1, q3, float(sum));
+  return quaternion_slerp(out, &a, &b, float(g / sum));
+}
+
+}  // namespace kv::dx

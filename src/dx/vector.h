@@ -1,0 +1,131 @@
+// D3DX 9 vector functions: normalisation, transforms by a Mat4, Catmull-Rom,
+// Hermite and barycentric points, and projection through a viewport.
+//
+// Each result is formed in double precision from the single inputs and rounded
+// once when it is stored, which is what D3DX's extended-precision code gives
+// within its last bit.
+#pragma once
+
+#include "dx/types.h"
+#include "frame/scalar_math.h"
+
+namespace kv::dx {
+
+// v / |v|; a vector of length exactly 0 gives the zero vector, and a tiny one
+// still gives a unit vector (no underflow in the squares).
+template <int N>
+inline Vec<N>* vec_normalize(Vec<N>* out, const Vec<N>* v) {
+  static_assert(N == 2 || N == 3, "D3DX normalises Vec2 and Vec3 this way");
+  double sum = 0;
+  for (int i = 0; i < N; ++i) sum += double(v->c[i]) * double(v->c[i]);
+  const double length = sm::sqrt(sum);
+  Vec<N> r{};
+  if (length != 0) {
+    for (int i = 0; i < N; ++i) r.c[i] = float(double(v->c[i]) / length);
+  }
+  *out = r;
+  return out;
+}
+
+namespace detail {
+
+// The row (v, w) times m, where v has N components and the missing ones are 0.
+template <int N>
+inline void row_times(double out[4], const Vec<N>& v, double w, const Mat4& m) {
+  for (int c = 0; c < 4; ++c) {
+    double sum = w * double(m.m[3][c]);
+    for (int r = 0; r < N && r < 3; ++r) sum += double(v.c[r]) * double(m.m[r][c]);
+    out[c] = sum;
+  }
+}
+
+}  // namespace detail
+
+// (x, y[, z], 1)·m for Vec2 and Vec3, v·m for Vec4: all four components.
+template <int N>
+inline Vec4* vec_transform(Vec4* out, const Vec<N>* v, const Mat4* m) {
+  double p[4];
+  if constexpr (N == 4) {
+    for (int c = 0; c < 4; ++c) {
+      p[c] = double(v->c[0]) * m->m[0][c] + double(v->c[1]) * m->m[1][c] + double(v->c[2]) * m->m[2][c] +
+             double(v->c[3]) * m->m[3][c];
+    }
+  } else {
+    detail::row_times(p, *v, 1.0, *m);
+  }
+  *out = Vec4{{float(p[0]), float(p[1]), float(p[2]), float(p[3])}};
+  return out;
+}
+
+// (x, y[, z], 1)·m with x, y[, z] divided by the product's w; w = 0 is not tested.
+template <int N>
+inline Vec<N>* vec_transform_coord(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
+  double p[4];
+  detail::row_times(p, *v, 1.0, *m);
+  Vec<N> r;
+  for (int i = 0; i < N; ++i) r.c[i] = float(p[i] / p[3]);
+  *out = r;
+  return out;
+}
+
+// (x, y[, z], 0)·m: the upper 2×2 or 3×3 only, nothing normalised.
+template <int N>
+inline Vec<N>* vec_transform_normal(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
+  double p[4];
+  detail::row_times(p, *v, 0.0, *m);
+  Vec<N> r;
+  for (int i = 0; i < N; ++i) r.c[i] = float(p[i]);
+  *out = r;
+  return out;
+}
+
+// The uniform Catmull-Rom point: v1 at s = 0, v2 at s = 1, no clamping.
+template <int N>
+inline Vec<N>* vec_catmull_rom(Vec<N>* out, const Vec<N>* v0, const Vec<N>* v1, const Vec<N>* v2, const Vec<N>* v3,
+                              float s) {
+  const double t = s, t2 = t * t, t3 = t2 * t;
+  const double w0 = -t3 + 2 * t2 - t, w1 = 3 * t3 - 5 * t2 + 2, w2 = -3 * t3 + 4 * t2 + t, w3 = t3 - t2;
+  Vec<N> r;
+  for (int i = 0; i < N; ++i) {
+    r.c[i] = float(0.5 * (w0 * v0->c[i] + w1 * v1->c[i] + w2 * v2->c[i] + w3 * v3->c[i]));
+  }
+  *out = r;
+  return out;
+}
+
+// The cubic Hermite point from v1 (tangent t1) to v2 (tangent t2).
+template <int N>
+inline Vec<N>* vec_hermite(Vec<N>* out, const Vec<N>* v1, const Vec<N>* t1, const Vec<N>* v2, const Vec<N>* t2,
+                           float s) {
+  const double u = s, u2 = u * u, u3 = u2 * u;
+  const double h1 = 2 * u3 - 3 * u2 + 1, h2 = u3 - 2 * u2 + u, h3 = -2 * u3 + 3 * u2, h4 = u3 - u2;
+  Vec<N> r;
+  for (int i = 0; i < N; ++i) r.c[i] = float(h1 * v1->c[i] + h2 * t1->c[i] + h3 * v2->c[i] + h4 * t2->c[i]);
+  *out = r;
+  return out;
+}
+
+// v1 + f (v2 − v1) + g (v3 − v1); no division, so f + g = 0 gives v1.
+template <int N>
+inline Vec<N>* vec_barycentric(Vec<N>* out, const Vec<N>* v1, const Vec<N>* v2, const Vec<N>* v3, float f, float g) {
+  Vec<N> r;
+  for (int i = 0; i < N; ++i) {
+    const double a = v1->c[i];
+    r.c[i] = float(a + double(f) * (double(v2->c[i]) - a) + double(g) * (double(v3->c[i]) - a));
+  }
+  *out = r;
+  return out;
+}
+
+// Object space to the viewport: M = world·view·projection (a null matrix counts
+// as the identity), the point taken through M with the division by w, then
+// mapped to the viewport; a null viewport gives the projected point itself.
+Vec3* vec3_project(Vec3* out, const Vec3* v, const Viewport* viewport, const Mat4* projection, const Mat4* view,
+                   const Mat4* world);
+
+// The way back: viewport to normalised coordinates, then through the inverse of
+// M. A singular M cannot be inverted, and M itself is used.
+Vec3* vec3_unproject(Vec3* out, const Vec3* v, const Viewport* viewport, const Mat4* projection, const Mat4* view,
+                     const Mat4* world);
+
+}  // namespace kv::dx
