@@ -45,8 +45,13 @@ add_library(kv_harness STATIC ${KV_HARNESS_SOURCES})
 target_include_directories(kv_harness PUBLIC ${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(kv_harness PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
 
+# The D3DX layer is built into the tests and benchmarks too, to face Wine's
+# d3dx9_43.dll in the same process; the plug-in does not export it.
+file(GLOB KV_DX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/dx/*.cpp)
+set(KV_DX_SOURCES ${KV_DX_SOURCES} ${CMAKE_SOURCE_DIR}/src/frame/scalar_math.cpp)
+
 file(GLOB KV_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
-add_executable(kv_wine_tests ${KV_WINE_TESTS} ${CMAKE_SOURCE_DIR}/src/frame/scalar_math.cpp)
+add_executable(kv_wine_tests ${KV_WINE_TESTS} ${KV_DX_SOURCES})
 target_compile_options(kv_wine_tests PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
 target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
 target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
