@@ -4,10 +4,12 @@
 #include "harness/plugin.h"
 
 void bench_pools(const kvt::Plugin& plugin);
+void bench_dx();
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
   std::printf("Kestrom_Vandu benchmarks (best of 5 runs, ns per operation)\n");
   bench_pools(plugin);
+  bench_dx();
   return 0;
 }

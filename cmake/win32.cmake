@@ -65,7 +65,7 @@ target_compile_options(kv_selfcheck PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS
 target_link_options(kv_selfcheck PRIVATE ${KV_STATIC_RUNTIME})
 
 file(GLOB KV_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
-add_executable(kv_bench ${KV_BENCH_SOURCES})
+add_executable(kv_bench ${KV_BENCH_SOURCES} ${KV_DX_SOURCES})
 target_link_libraries(kv_bench PRIVATE kv_harness)
 target_compile_options(kv_bench PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
 target_link_options(kv_bench PRIVATE ${KV_STATIC_RUNTIME})

@@ -1,5 +1,7 @@
 #include "dx/matrix.h"
 
+#include <emmintrin.h>
+
 #include "dx/quaternion.h"
 #include "dx/vector.h"
 #include "frame/scalar_math.h"
@@ -61,30 +63,67 @@ void rotation_of(double r[3][3], const Quat& q) {
   r[2][0] = 2 * (x * z + y * w), r[2][1] = 2 * (y * z - x * w), r[2][2] = 1 - 2 * (x * x + y * y);
 }
 
-// The 2×2 minors of rows 0–1 (s) and rows 2–3 (c) of m, which the determinant and
-// the adjugate share.
-struct Minors {
-  double a[4][4];
-  double s[6], c[6];
-  explicit Minors(const Mat4& m) {
-    for (int i = 0; i < 4; ++i) {
-      for (int j = 0; j < 4; ++j) a[i][j] = m.m[i][j];
-    }
-    s[0] = a[0][0] * a[1][1] - a[1][0] * a[0][1];
-    s[1] = a[0][0] * a[1][2] - a[1][0] * a[0][2];
-    s[2] = a[0][0] * a[1][3] - a[1][0] * a[0][3];
-    s[3] = a[0][1] * a[1][2] - a[1][1] * a[0][2];
-    s[4] = a[0][1] * a[1][3] - a[1][1] * a[0][3];
-    s[5] = a[0][2] * a[1][3] - a[1][2] * a[0][3];
-    c[5] = a[2][2] * a[3][3] - a[3][2] * a[2][3];
-    c[4] = a[2][1] * a[3][3] - a[3][1] * a[2][3];
-    c[3] = a[2][1] * a[3][2] - a[3][1] * a[2][2];
-    c[2] = a[2][0] * a[3][3] - a[3][0] * a[2][3];
-    c[1] = a[2][0] * a[3][2] - a[3][0] * a[2][2];
-    c[0] = a[2][0] * a[3][1] - a[3][0] * a[2][1];
-  }
-  double determinant() const { return s[0] * c[5] - s[1] * c[4] + s[2] * c[3] + s[3] * c[2] - s[4] * c[1] + s[5] * c[0]; }
+// The determinant and the adjugate by 2×2 minors, in double, two lanes at a
+// time: s_k are the minors of rows 0–1 and c_k those of rows 2–3, paired as
+// (s0, s1), (s2, s3), (s4, s5).
+struct Pairs {
+  __m128d lo, mid, hi;
 };
+
+#define KV_INLINE inline __attribute__((always_inline))
+
+KV_INLINE __m128d pair(double a, double b) { return _mm_set_pd(b, a); }
+KV_INLINE __m128d broadcast_low(__m128d v) { return _mm_unpacklo_pd(v, v); }
+KV_INLINE __m128d broadcast_high(__m128d v) { return _mm_unpackhi_pd(v, v); }
+KV_INLINE __m128d swapped(__m128d v) { return _mm_shuffle_pd(v, v, 1); }
+KV_INLINE __m128d middle(__m128d v01, __m128d v23) { return _mm_shuffle_pd(v01, v23, 1); }  // (v1, v2)
+
+// A row in double, as the pairs (x0, x1) and (x2, x3).
+struct Row {
+  __m128d lo, hi;
+  explicit Row(const float* f) {
+    const __m128 v = _mm_loadu_ps(f);
+    lo = _mm_cvtps_pd(v), hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+  }
+};
+
+// Minors of two rows p, q: (p0q1 − q0p1, p0q2 − q0p2), (p0q3 − q0p3, p1q2 − q1p2),
+// (p1q3 − q1p3, p2q3 − q2p3).
+KV_INLINE Pairs minors(const Row& p, const Row& q) {
+  return {_mm_sub_pd(_mm_mul_pd(broadcast_low(p.lo), middle(q.lo, q.hi)),
+                     _mm_mul_pd(broadcast_low(q.lo), middle(p.lo, p.hi))),
+          _mm_sub_pd(_mm_mul_pd(p.lo, swapped(q.hi)), _mm_mul_pd(q.lo, swapped(p.hi))),
+          _mm_sub_pd(_mm_mul_pd(middle(p.lo, p.hi), broadcast_high(q.hi)),
+                     _mm_mul_pd(middle(q.lo, q.hi), broadcast_high(p.hi)))};
+}
+
+// s0c5 − s1c4 + s2c3 + s3c2 − s4c1 + s5c0.
+KV_INLINE double determinant_of(const Pairs& s, const Pairs& c) {
+  const __m128d t = _mm_add_pd(_mm_add_pd(_mm_mul_pd(s.lo, _mm_mul_pd(swapped(c.hi), pair(1, -1))),
+                                          _mm_mul_pd(s.mid, swapped(c.mid))),
+                               _mm_mul_pd(s.hi, _mm_mul_pd(swapped(c.lo), pair(-1, 1))));
+  return _mm_cvtsd_f64(_mm_add_sd(t, _mm_unpackhi_pd(t, t)));
+}
+
+// Two columns of the adjugate, from two rows p, q of the matrix and the minors k
+// of the other two rows: with Q_j = (q_j, −p_j), rows 0 to 3 are Q1k5 − Q2k4 + Q3k3,
+// −Q0k5 + Q2k2 − Q3k1, Q0k4 − Q1k2 + Q3k0, −Q0k3 + Q1k1 − Q2k0.
+KV_INLINE void adjugate_half(__m128d out[4], const Row& p, const Row& q, const Pairs& k) {
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const __m128d p_lo = _mm_xor_pd(p.lo, sign), p_hi = _mm_xor_pd(p.hi, sign);
+  const __m128d Q0 = _mm_unpacklo_pd(q.lo, p_lo), Q1 = _mm_unpackhi_pd(q.lo, p_lo);
+  const __m128d Q2 = _mm_unpacklo_pd(q.hi, p_hi), Q3 = _mm_unpackhi_pd(q.hi, p_hi);
+  // The k_i are broadcast where they are used: the eight registers of the 32-bit
+  // target then hold Q, k and one product.
+  out[0] = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(Q1, broadcast_high(k.hi)), _mm_mul_pd(Q2, broadcast_low(k.hi))),
+                      _mm_mul_pd(Q3, broadcast_high(k.mid)));
+  out[1] = _mm_sub_pd(_mm_sub_pd(_mm_mul_pd(Q2, broadcast_low(k.mid)), _mm_mul_pd(Q0, broadcast_high(k.hi))),
+                      _mm_mul_pd(Q3, broadcast_high(k.lo)));
+  out[2] = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(Q0, broadcast_low(k.hi)), _mm_mul_pd(Q1, broadcast_low(k.mid))),
+                      _mm_mul_pd(Q3, broadcast_low(k.lo)));
+  out[3] = _mm_sub_pd(_mm_sub_pd(_mm_mul_pd(Q1, broadcast_high(k.lo)), _mm_mul_pd(Q0, broadcast_high(k.mid))),
+                      _mm_mul_pd(Q2, broadcast_low(k.lo)));
+}
 
 }  // namespace
 
@@ -127,27 +166,25 @@ Mat4* matrix_rotation_quaternion(Mat4* out, const Quat* q) {
   return out;
 }
 
-float matrix_determinant(const Mat4* m) { return float(Minors(*m).determinant()); }
+float matrix_determinant(const Mat4* m) {
+  const Row r0(m->m[0]), r1(m->m[1]), r2(m->m[2]), r3(m->m[3]);
+  return float(determinant_of(minors(r0, r1), minors(r2, r3)));
+}
 
 Mat4* matrix_inverse(Mat4* out, float* determinant, const Mat4* m) {
-  const Minors n(*m);
-  const double det = n.determinant();
+  const Mat4 in = *m;
+  const Pairs s = minors(Row(in.m[0]), Row(in.m[1])), c = minors(Row(in.m[2]), Row(in.m[3]));
+  const double det = determinant_of(s, c);
   if (det == 0) return nullptr;
-  const auto& a = n.a;
-  const auto& s = n.s;
-  const auto& c = n.c;
-  const double adj[4][4] = {
-      {a[1][1] * c[5] - a[1][2] * c[4] + a[1][3] * c[3], -a[0][1] * c[5] + a[0][2] * c[4] - a[0][3] * c[3],
-       a[3][1] * s[5] - a[3][2] * s[4] + a[3][3] * s[3], -a[2][1] * s[5] + a[2][2] * s[4] - a[2][3] * s[3]},
-      {-a[1][0] * c[5] + a[1][2] * c[2] - a[1][3] * c[1], a[0][0] * c[5] - a[0][2] * c[2] + a[0][3] * c[1],
-       -a[3][0] * s[5] + a[3][2] * s[2] - a[3][3] * s[1], a[2][0] * s[5] - a[2][2] * s[2] + a[2][3] * s[1]},
-      {a[1][0] * c[4] - a[1][1] * c[2] + a[1][3] * c[0], -a[0][0] * c[4] + a[0][1] * c[2] - a[0][3] * c[0],
-       a[3][0] * s[4] - a[3][1] * s[2] + a[3][3] * s[0], -a[2][0] * s[4] + a[2][1] * s[2] - a[2][3] * s[0]},
-      {-a[1][0] * c[3] + a[1][1] * c[1] - a[1][2] * c[0], a[0][0] * c[3] - a[0][1] * c[1] + a[0][2] * c[0],
-       -a[3][0] * s[3] + a[3][1] * s[1] - a[3][2] * s[0], a[2][0] * s[3] - a[2][1] * s[1] + a[2][2] * s[0]}};
+  __m128d left[4], right[4];
+  adjugate_half(left, Row(in.m[0]), Row(in.m[1]), c);
+  adjugate_half(right, Row(in.m[2]), Row(in.m[3]), s);
+  const __m128d inv = _mm_set1_pd(1 / det);  // one division; the extra rounding stays far below single precision
   Mat4 r;
+#pragma GCC unroll 4
   for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) r.m[i][j] = float(adj[i][j] / det);
+    const __m128 row = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(left[i], inv)), _mm_cvtpd_ps(_mm_mul_pd(right[i], inv)));
+    _mm_storeu_ps(r.m[i], row);
   }
   if (determinant) *determinant = float(det);
   *out = r;

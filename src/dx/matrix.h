@@ -9,28 +9,27 @@
 namespace kv::dx {
 
 // a·b: a applied first, then b. Each element is the four products summed in
-// double and rounded once; out may be a or b.
+// double and rounded once; out may be a or b. Two columns at a time, so that the
+// rows of b and the sums fit the eight SSE registers of the 32-bit target.
 inline Mat4* matrix_multiply(Mat4* out, const Mat4* a, const Mat4* b) {
-  __m128d lo[4], hi[4];  // the rows of b, in double
-  for (int k = 0; k < 4; ++k) {
-    const __m128 row = _mm_loadu_ps(b->m[k]);
-    lo[k] = _mm_cvtps_pd(row);
-    hi[k] = _mm_cvtps_pd(_mm_movehl_ps(row, row));
-  }
-  __m128 rows[4];
-  for (int i = 0; i < 4; ++i) {
-    const __m128 row = _mm_loadu_ps(a->m[i]);
-    const __m128d a01 = _mm_cvtps_pd(row), a23 = _mm_cvtps_pd(_mm_movehl_ps(row, row));
-    const __m128d e[4] = {_mm_unpacklo_pd(a01, a01), _mm_unpackhi_pd(a01, a01), _mm_unpacklo_pd(a23, a23),
-                          _mm_unpackhi_pd(a23, a23)};
-    __m128d sum_lo = _mm_mul_pd(e[0], lo[0]), sum_hi = _mm_mul_pd(e[0], hi[0]);
-    for (int k = 1; k < 4; ++k) {
-      sum_lo = _mm_add_pd(sum_lo, _mm_mul_pd(e[k], lo[k]));
-      sum_hi = _mm_add_pd(sum_hi, _mm_mul_pd(e[k], hi[k]));
+  Mat4 r;
+#pragma GCC unroll 2
+  for (int half = 0; half < 4; half += 2) {
+    __m128d bk[4];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) bk[k] = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(b->m[k] + half))));
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+      const __m128 row = _mm_loadu_ps(a->m[i]);
+      const __m128d a01 = _mm_cvtps_pd(row), a23 = _mm_cvtps_pd(_mm_movehl_ps(row, row));
+      __m128d sum = _mm_mul_pd(_mm_unpacklo_pd(a01, a01), bk[0]);
+      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a01, a01), bk[1]));
+      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpacklo_pd(a23, a23), bk[2]));
+      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a23, a23), bk[3]));
+      _mm_store_sd(reinterpret_cast<double*>(r.m[i] + half), _mm_castps_pd(_mm_cvtpd_ps(sum)));
     }
-    rows[i] = _mm_movelh_ps(_mm_cvtpd_ps(sum_lo), _mm_cvtpd_ps(sum_hi));
   }
-  for (int i = 0; i < 4; ++i) _mm_storeu_ps(out->m[i], rows[i]);
+  *out = r;
   return out;
 }
 

@@ -1,5 +1,7 @@
 #include "dx/quaternion.h"
 
+#include <emmintrin.h>
+
 #include "dx/vector.h"
 #include "frame/scalar_math.h"
 
@@ -116,19 +118,30 @@ Quat* quaternion_exp(Quat* out, const Quat* q) {
 }
 
 Quat* quaternion_slerp(Quat* out, const Quat* q1, const Quat* q2, float t) {
-  const Q a = wide(*q1), b = wide(*q2);
-  double d = dot(*q1, *q2), sign = 1;
+  const __m128 f1 = _mm_loadu_ps(&q1->x), f2 = _mm_loadu_ps(&q2->x);
+  const __m128d a_xy = _mm_cvtps_pd(f1), a_zw = _mm_cvtps_pd(_mm_movehl_ps(f1, f1));
+  const __m128d b_xy = _mm_cvtps_pd(f2), b_zw = _mm_cvtps_pd(_mm_movehl_ps(f2, f2));
+  const __m128d products = _mm_add_pd(_mm_mul_pd(a_xy, b_xy), _mm_mul_pd(a_zw, b_zw));
+  double d = _mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products))), sign = 1;
   if (d < 0) d = -d, sign = -1;
   double wa, wb;
   if (1 - d > double(0.001f)) {
-    const double theta = sm::acos(d), s = sm::sin(theta);
-    wa = sm::sin((1 - double(t)) * theta) / s;
-    wb = sign * sm::sin(double(t) * theta) / s;
+    // With θ = acos d: sin θ = √(1 − d²), and sin((1 − t)θ) = sin θ cos tθ − d sin tθ,
+    // so one sine and cosine of tθ give both weights. 1 / sin θ is formed first,
+    // alongside the arc cosine.
+    const double k = 1 / sm::sqrt(1 - d * d);
+    const sm::SinCos st = sm::sincos(double(t) * sm::acos(d));
+    const double b = st.sin * k;
+    wa = st.cos - d * b;
+    wb = sign * b;
   } else {
     wa = 1 - double(t);
     wb = sign * double(t);
   }
-  *out = narrow({wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z, wa * a.w + wb * b.w});
+  const __m128d ka = _mm_set1_pd(wa), kb = _mm_set1_pd(wb);
+  const __m128d xy = _mm_add_pd(_mm_mul_pd(ka, a_xy), _mm_mul_pd(kb, b_xy));
+  const __m128d zw = _mm_add_pd(_mm_mul_pd(ka, a_zw), _mm_mul_pd(kb, b_zw));
+  _mm_storeu_ps(&out->x, _mm_movelh_ps(_mm_cvtpd_ps(xy), _mm_cvtpd_ps(zw)));
   return out;
 }
 

@@ -6,6 +6,10 @@
 // within its last bit.
 #pragma once
 
+#include <emmintrin.h>
+
+#include <cstring>
+
 #include "dx/types.h"
 #include "frame/scalar_math.h"
 
@@ -29,14 +33,31 @@ inline Vec<N>* vec_normalize(Vec<N>* out, const Vec<N>* v) {
 
 namespace detail {
 
-// The row (v, w) times m, where v has N components and the missing ones are 0.
-template <int N>
-inline void row_times(double out[4], const Vec<N>& v, double w, const Mat4& m) {
-  for (int c = 0; c < 4; ++c) {
-    double sum = w * double(m.m[3][c]);
-    for (int r = 0; r < N && r < 3; ++r) sum += double(v.c[r]) * double(m.m[r][c]);
-    out[c] = sum;
+// The product of a row with the matrix, in double, as two pairs of columns.
+struct Row {
+  __m128d xy, zw;
+};
+
+inline __m128d low_pair(const float* f) { return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(f)))); }
+
+// v·m with the missing components of a Vec2 or Vec3 taken as 0, and w as 1 when
+// `translate` (a point) or 0 (a direction); a Vec4 is taken whole.
+template <int N, bool translate>
+inline Row row_times(const Vec<N>& v, const Mat4& m) {
+  Row r = {_mm_setzero_pd(), _mm_setzero_pd()};
+  if constexpr (N < 4 && translate) r = {low_pair(m.m[3]), low_pair(m.m[3] + 2)};
+  for (int i = 0; i < N; ++i) {
+    const __m128d e = _mm_set1_pd(v.c[i]);
+    r.xy = _mm_add_pd(r.xy, _mm_mul_pd(e, low_pair(m.m[i])));
+    r.zw = _mm_add_pd(r.zw, _mm_mul_pd(e, low_pair(m.m[i] + 2)));
   }
+  return r;
+}
+
+inline Vec4 to_vec4(const Row& r) {
+  Vec4 out;
+  _mm_storeu_ps(out.c, _mm_movelh_ps(_mm_cvtpd_ps(r.xy), _mm_cvtpd_ps(r.zw)));
+  return out;
 }
 
 }  // namespace detail
@@ -44,38 +65,27 @@ inline void row_times(double out[4], const Vec<N>& v, double w, const Mat4& m) {
 // (x, y[, z], 1)·m for Vec2 and Vec3, v·m for Vec4: all four components.
 template <int N>
 inline Vec4* vec_transform(Vec4* out, const Vec<N>* v, const Mat4* m) {
-  double p[4];
-  if constexpr (N == 4) {
-    for (int c = 0; c < 4; ++c) {
-      p[c] = double(v->c[0]) * m->m[0][c] + double(v->c[1]) * m->m[1][c] + double(v->c[2]) * m->m[2][c] +
-             double(v->c[3]) * m->m[3][c];
-    }
-  } else {
-    detail::row_times(p, *v, 1.0, *m);
-  }
-  *out = Vec4{{float(p[0]), float(p[1]), float(p[2]), float(p[3])}};
+  *out = detail::to_vec4(detail::row_times<N, true>(*v, *m));
   return out;
 }
 
 // (x, y[, z], 1)·m with x, y[, z] divided by the product's w; w = 0 is not tested.
 template <int N>
 inline Vec<N>* vec_transform_coord(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
-  double p[4];
-  detail::row_times(p, *v, 1.0, *m);
-  Vec<N> r;
-  for (int i = 0; i < N; ++i) r.c[i] = float(p[i] / p[3]);
-  *out = r;
+  detail::Row p = detail::row_times<N, true>(*v, *m);
+  const __m128d w = _mm_unpackhi_pd(p.zw, p.zw);
+  p.xy = _mm_div_pd(p.xy, w);
+  p.zw = _mm_div_sd(p.zw, w);
+  const Vec4 r = detail::to_vec4(p);
+  std::memcpy(out, &r, sizeof(Vec<N>));
   return out;
 }
 
 // (x, y[, z], 0)·m: the upper 2×2 or 3×3 only, nothing normalised.
 template <int N>
 inline Vec<N>* vec_transform_normal(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
-  double p[4];
-  detail::row_times(p, *v, 0.0, *m);
-  Vec<N> r;
-  for (int i = 0; i < N; ++i) r.c[i] = float(p[i]);
-  *out = r;
+  const Vec4 r = detail::to_vec4(detail::row_times<N, false>(*v, *m));
+  std::memcpy(out, &r, sizeof(Vec<N>));
   return out;
 }
 
