@@ -103,6 +103,10 @@ TEST(DxMatrix, DecomposeGivesScaleRotationAndTranslation) {
   EXPECT_TRUE(values_close(Vec3{{3, 3, 3}}, s, 4));
   EXPECT_TRUE(values_close(Quat{0, 0.309017f, 0, 0.951057f}, q, 16, 1e-6f));
   EXPECT_TRUE(values_close(Vec3{{5, 5, 5}}, t, 0));
+  // A mirror is not detected: the scales stay lengths, positive, and it succeeds.
+  const Mat4 mirror = {{{-2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 4, 0}, {0, 0, 0, 1}}};
+  EXPECT_TRUE(matrix_decompose(&s, &q, &t, &mirror));
+  EXPECT_TRUE(values_close(Vec3{{2, 3, 4}}, s, 0));
   // A zero scale fails after storing scale and translation, leaving the rotation.
   Mat4 flat = m;
   flat.m[1][1] = 0;
