@@ -5,11 +5,13 @@
 
 void bench_pools(const kvt::Plugin& plugin);
 void bench_dx();
+void bench_vectors(const kvt::Plugin& plugin);
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
   std::printf("Kestrom_Vandu benchmarks (best of 5 runs, ns per operation)\n");
   bench_pools(plugin);
   bench_dx();
+  bench_vectors(plugin);
   return 0;
 }

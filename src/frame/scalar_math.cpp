@@ -215,4 +215,10 @@ KV_SSE_CALL double atan2(double y, double x) {
   return y_negative ? -r : r;
 }
 
+// Every remainder is exactly representable, so any correct algorithm gives the
+// same bits; the runtime's runs under our own control word.
+KV_SSE_CALL double fmod(double x, double y) {
+  return runtime([](double a, double b) { return std::fmod(a, b); }, x, y);
+}
+
 }  // namespace kv::sm

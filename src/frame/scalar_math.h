@@ -31,6 +31,8 @@ KV_SSE_CALL double tan(double x);
 KV_SSE_CALL double asin(double x);
 KV_SSE_CALL double acos(double x);
 KV_SSE_CALL double atan2(double y, double x);
+// The exact remainder of x / y, truncated toward zero, with the sign of x.
+KV_SSE_CALL double fmod(double x, double y);
 
 // Sine and cosine of one angle, with one argument reduction.
 struct SinCos {

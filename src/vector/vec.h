@@ -3,22 +3,29 @@
 // component count N.
 #pragma once
 
+#include <cstring>
+
 #include "dx/types.h"
 #include "frame/abi.h"
+#include "frame/scalar_math.h"
 
 namespace kv::vec {
 
 template <int N>
 using V = dx::Vec<N>;
 
+// Component by component, so that each float moves straight between memory and
+// an SSE register (a whole-struct copy would go through integer registers).
 template <int N>
 inline V<N> get(Handle h) {
-  return load<V<N>>(h);
+  V<N> v;
+  for (int i = 0; i < N; ++i) std::memcpy(&v.c[i], reinterpret_cast<const float*>(h) + i, sizeof(float));
+  return v;
 }
 
 template <int N>
 inline void put(Handle h, const V<N>& v) {
-  store(h, v);
+  for (int i = 0; i < N; ++i) std::memcpy(reinterpret_cast<float*>(h) + i, &v.c[i], sizeof(float));
 }
 
 // result_i = op(a_i, b_i) for every component; all inputs are read before the
@@ -28,6 +35,28 @@ inline V<N> zip(const V<N>& a, const V<N>& b, Op op) {
   V<N> r;
   for (int i = 0; i < N; ++i) r[i] = op(a[i], b[i]);
   return r;
+}
+
+// result_i = op(v_i).
+template <int N, class Op>
+inline V<N> map(const V<N>& v, Op op) {
+  V<N> r;
+  for (int i = 0; i < N; ++i) r[i] = op(v[i]);
+  return r;
+}
+
+// Σ a_i·b_i in double: products of singles are exact there, so the sum is
+// rounded only as a double, and the caller rounds it to single once.
+template <int N>
+inline double dot(const V<N>& a, const V<N>& b) {
+  double sum = double(a[0]) * double(b[0]);
+  for (int i = 1; i < N; ++i) sum += double(a[i]) * double(b[i]);
+  return sum;
+}
+
+template <int N>
+inline double length(const V<N>& v) {
+  return sm::sqrt(dot(v, v));
 }
 
 }  // namespace kv::vec

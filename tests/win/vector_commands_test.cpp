@@ -1,0 +1,92 @@
+// The vector commands reached as a script reaches them: by keyword and type
+// letters from the DLL's command table, with 32-bit argument words.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "harness/plugin.h"
+
+namespace {
+
+using kvt::Plugin;
+
+const Plugin& p() { return Plugin::get(); }
+
+struct Vector {
+  float c[4];
+};
+
+// A command that stores a vector: its keyword, letters, and what it stores.
+struct Stored {
+  const char* keyword;
+  const char* letters;
+  std::function<void(float* out)> call;
+  int width;
+  Vector expected;
+};
+
+TEST(VectorCommands, StoringCommandsThroughTheTable) {
+  static float a[4] = {1, 2, 3, 4}, b[4] = {10, 20, 30, 40}, x[3] = {1, 0, 0}, y[3] = {0, 1, 0};
+  static float v34[3] = {0, 3, 4}, angles[3] = {0, 90, 0}, slant[2] = {0.8f, -0.6f}, floor2[2] = {0, 1};
+  const Stored cases[] = {
+      {"pVec3_Add", "LLL", [](float* o) { p().command("pVec3_Add", "LLL", {o, a, b}); }, 3, {{11, 22, 33}}},
+      {"pVec2_ScalarSub", "LFL", [](float* o) { p().command("pVec2_ScalarSub", "LFL", {o, 10.0f, a}); }, 2, {{9, 8}}},
+      {"pVec4_ValueDiv", "LFFFFL",
+       [](float* o) { p().command("pVec4_ValueDiv", "LFFFFL", {o, 10.0f, 10.0f, 3.0f, 8.0f, a}); }, 4, {{10, 5, 1, 2}}},
+      {"pVec4_DivScalar", "LLF", [](float* o) { p().command("pVec4_DivScalar", "LLF", {o, b, 10.0f}); }, 4, {{1, 2, 3, 4}}},
+      {"pVec3_Cross", "LLL", [](float* o) { p().command("pVec3_Cross", "LLL", {o, x, y}); }, 3, {{0, 0, 1}}},
+      {"pVec3_Perp", "LL", [](float* o) { p().command("pVec3_Perp", "LL", {o, a}); }, 3, {{0, -3, 2}}},
+      {"pVec3_ScaleToLength", "LLF", [](float* o) { p().command("pVec3_ScaleToLength", "LLF", {o, v34, 10.0f}); }, 3,
+       {{0, 6, 8}}},
+      {"pVec3_Normalize", "LL", [](float* o) { p().command("pVec3_Normalize", "LL", {o, v34}); }, 3, {{0, 0.6f, 0.8f}}},
+      {"pVec2_Reflect", "LLL", [](float* o) { p().command("pVec2_Reflect", "LLL", {o, slant, floor2}); }, 2,
+       {{-0.8f, -0.6f}}},
+      {"pVec2_Refract", "LLLF", [](float* o) { p().command("pVec2_Refract", "LLLF", {o, slant, floor2, 1.5f}); }, 2,
+       {{0, 0}}},
+      {"pVec3_MirrorPoint", "LLL", [](float* o) { p().command("pVec3_MirrorPoint", "LLL", {o, a, y}); }, 3,
+       {{-1, 0, -3}}},
+      {"pVec2_WrapDegrees", "LL",
+       [](float* o) {
+         float w[2] = {370, -10};
+         p().command("pVec2_WrapDegrees", "LL", {o, w});
+       },
+       2, {{10, 350}}},
+      {"pVec3_DegToRad (vector)", "LL", [](float* o) { p().command("pVec3_DegToRad", "LL", {o, angles}); }, 3,
+       {{0, 1.57079637f, 0}}},
+      {"pVec3_DegToRad (floats)", "LFFF",
+       [](float* o) { p().command("pVec3_DegToRad", "LFFF", {o, 180.0f, 90.0f, 0.0f}); }, 3,
+       {{3.14159274f, 1.57079637f, 0}}},
+      {"pVec3_AxisToDeg", "LL", [](float* o) { p().command("pVec3_AxisToDeg", "LL", {o, y}); }, 3, {{270, 0, 0}}},
+      {"pVec4_Invert", "LL", [](float* o) { p().command("pVec4_Invert", "LL", {o, a}); }, 4, {{1, 0.5f, 1 / 3.0f, 0.25f}}},
+  };
+  for (const Stored& c : cases) {
+    float out[4] = {7, 7, 7, 7};
+    c.call(out);
+    for (int i = 0; i < c.width; ++i) EXPECT_EQ(out[i], c.expected.c[i]) << c.keyword << " " << c.letters << " [" << i << "]";
+    for (int i = c.width; i < 4; ++i) EXPECT_EQ(out[i], 7.0f) << c.keyword << ": wrote past its width";
+  }
+}
+
+TEST(VectorCommands, ValueCommandsReturnFloatBits) {
+  float a[4] = {1, 2, 3, 4}, b[4] = {10, 20, 30, 40}, v34[2] = {3, 4}, plane[4] = {0, 3, 4, 9};
+  float quat[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+  const struct {
+    const char* keyword;
+    float got, expected;
+  } cases[] = {
+      {"pVec3_Dot", p().command_float("pVec3_Dot", "FLL", {a, b}), 140},
+      {"pVec2_CCW", p().command_float("pVec2_CCW", "FLL", {a, b}), 0},
+      {"pVec2_Length", p().command_float("pVec2_Length", "FL", {v34}), 5},
+      {"pVec4_DistSq", p().command_float("pVec4_DistSq", "FLL", {a, b}), 81 * 30},
+      {"pVec3_LengthManhatten", p().command_float("pVec3_LengthManhatten", "FL", {a}), 6},
+      {"pPlane_Length (Vec3_Length)", p().command_float("pPlane_Length", "FL", {plane}), 5},
+      {"pPlane_Dot (Vec4_Dot)", p().command_float("pPlane_Dot", "FLL", {plane, a}), 54},
+      {"pQuat_MagnitudeSq (Vec4_LengthSq)", p().command_float("pQuat_MagnitudeSq", "FL", {quat}), 1},
+      {"pVec2_AxisToDeg", p().command_float("pVec2_AxisToDeg", "FL", {v34}), float(std::atan2(4.0, 3.0)) * 57.2957802f},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.keyword;
+}
+
+}  // namespace
