@@ -6,6 +6,49 @@
 #include "bench.h"
 #include "harness/plugin.h"
 
+namespace {
+
+// Vec3_TransformCoord through its export against Wine's D3DXVec3TransformCoord
+// called the same way (the goal: ours faster), and Vec3_TransformQuat and
+// Vec3_SLerp beside them for scale.
+void bench_transforms(const kvt::Plugin& plugin, float (*a)[4], float (*b)[4]) {
+  using Slerp = std::int32_t (*)(float*, const float*, const float*, float);
+  using Three = std::int32_t (*)(float*, const float*, const float*);
+  using Coord = float*(__stdcall*)(float*, const float*, const float*);
+  auto slerp = reinterpret_cast<Slerp>(plugin.address("Vec3_SLerp"));
+  auto coord = reinterpret_cast<Three>(plugin.address("Vec3_TransformCoord"));
+  auto by_quat = reinterpret_cast<Three>(plugin.address("Vec3_TransformQuat"));
+  auto oracle = reinterpret_cast<Coord>(GetProcAddress(LoadLibraryA("d3dx9_43.dll"), "D3DXVec3TransformCoord"));
+  static float m[16] = {0.8f, 0.1f, 0.2f, 0, -0.1f, 0.9f, 0.1f, 0, 0.2f, -0.1f, 0.7f, 0, 3, 4, 5, 1};
+  static float q[4] = {0.1f, 0.2f, 0.3f, 0.927362f};
+  float out[4];
+  const long n = 4000000;
+  const double theirs = kvb::best_ns_per_op(n, [&] {
+    for (long i = 0; i < n; ++i) oracle(out, a[i & 63], m);
+  });
+  const struct {
+    const char* name;
+    double ns;
+  } rows[] = {
+      {"Vec3_TransformCoord", kvb::best_ns_per_op(n, [&] {
+         for (long i = 0; i < n; ++i) coord(out, a[i & 63], m);
+       })},
+      {"Vec3_TransformQuat", kvb::best_ns_per_op(n, [&] {
+         for (long i = 0; i < n; ++i) by_quat(out, a[i & 63], q);
+       })},
+      {"Vec3_SLerp", kvb::best_ns_per_op(n, [&] {
+         for (long i = 0; i < n; ++i) slerp(out, a[i & 63], b[i & 63], 0.3f);
+       })},
+  };
+  kvb::report(rows[0].name, rows[0].ns, "D3DXVec3TransformCoord", theirs, 1);
+  for (int i = 1; i < 3; ++i) {
+    std::printf("%-44s %8.1f ns  %-22s %8.1f ns  %6.1fx  (no goal)\n", rows[i].name, rows[i].ns,
+                "D3DXVec3TransformCoord", theirs, theirs / rows[i].ns);
+  }
+}
+
+}  // namespace
+
 void bench_vectors(const kvt::Plugin& plugin) {
   using Unary = std::uint32_t (*)(const float*);
   using Binary = std::uint32_t (*)(const float*, const float*);
@@ -44,6 +87,7 @@ void bench_vectors(const kvt::Plugin& plugin) {
        }), 0},
   };
   std::printf("%-44s %8.1f ns  (the floor: one export call and one load)\n", "Vec4_GetX", floor);
+  bench_transforms(plugin, a, b);
   for (const auto& r : rows) {
     const double times = r.ns / floor;
     if (r.goal > 0) {

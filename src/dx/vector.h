@@ -46,6 +46,7 @@ template <int N, bool translate>
 inline Row row_times(const Vec<N>& v, const Mat4& m) {
   Row r = {_mm_setzero_pd(), _mm_setzero_pd()};
   if constexpr (N < 4 && translate) r = {low_pair(m.m[3]), low_pair(m.m[3] + 2)};
+#pragma GCC unroll 4
   for (int i = 0; i < N; ++i) {
     const __m128d e = _mm_set1_pd(v.c[i]);
     r.xy = _mm_add_pd(r.xy, _mm_mul_pd(e, low_pair(m.m[i])));
@@ -54,10 +55,17 @@ inline Row row_times(const Vec<N>& v, const Mat4& m) {
   return r;
 }
 
-inline Vec4 to_vec4(const Row& r) {
-  Vec4 out;
-  _mm_storeu_ps(out.c, _mm_movelh_ps(_mm_cvtpd_ps(r.xy), _mm_cvtpd_ps(r.zw)));
-  return out;
+inline __m128 to_singles(const Row& r) { return _mm_movelh_ps(_mm_cvtpd_ps(r.xy), _mm_cvtpd_ps(r.zw)); }
+
+// Stores the first N floats of v.
+template <int N>
+inline void store_first(float* out, __m128 v) {
+  if constexpr (N == 4) {
+    _mm_storeu_ps(out, v);
+  } else {
+    _mm_storel_pi(reinterpret_cast<__m64*>(out), v);
+    if constexpr (N == 3) _mm_store_ss(out + 2, _mm_movehl_ps(v, v));
+  }
 }
 
 }  // namespace detail
@@ -65,7 +73,7 @@ inline Vec4 to_vec4(const Row& r) {
 // (x, y[, z], 1)·m for Vec2 and Vec3, v·m for Vec4: all four components.
 template <int N>
 inline Vec4* vec_transform(Vec4* out, const Vec<N>* v, const Mat4* m) {
-  *out = detail::to_vec4(detail::row_times<N, true>(*v, *m));
+  detail::store_first<4>(out->c, detail::to_singles(detail::row_times<N, true>(*v, *m)));
   return out;
 }
 
@@ -76,16 +84,14 @@ inline Vec<N>* vec_transform_coord(Vec<N>* out, const Vec<N>* v, const Mat4* m) 
   const __m128d w = _mm_unpackhi_pd(p.zw, p.zw);
   p.xy = _mm_div_pd(p.xy, w);
   p.zw = _mm_div_sd(p.zw, w);
-  const Vec4 r = detail::to_vec4(p);
-  std::memcpy(out, &r, sizeof(Vec<N>));
+  detail::store_first<N>(out->c, detail::to_singles(p));
   return out;
 }
 
 // (x, y[, z], 0)·m: the upper 2×2 or 3×3 only, nothing normalised.
 template <int N>
 inline Vec<N>* vec_transform_normal(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
-  const Vec4 r = detail::to_vec4(detail::row_times<N, false>(*v, *m));
-  std::memcpy(out, &r, sizeof(Vec<N>));
+  detail::store_first<N>(out->c, detail::to_singles(detail::row_times<N, false>(*v, *m)));
   return out;
 }
 

@@ -44,6 +44,17 @@ inline void store(Handle h, const T& value) {
   std::memcpy(reinterpret_cast<void*>(h), &value, sizeof value);
 }
 
+// The value a handle names, for the D3DX functions, which take pointers and read
+// everything before they write. (The library is built without type-based alias
+// analysis: one handle may be read as floats, a vector or a matrix.)
+template <class T>
+inline T* at(Handle h) {
+  return reinterpret_cast<T*>(h);
+}
+
+// An optional output is given when its handle, read as a signed integer, is above 0.
+inline bool given(Handle h) { return static_cast<std::intptr_t>(h) > 0; }
+
 // Float number `index` of whatever value the handle names, as raw bits.
 inline FloatBits load_bits(Handle h, std::intptr_t index) {
   return load<FloatBits>(h + static_cast<Handle>(index) * sizeof(float));

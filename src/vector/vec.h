@@ -19,12 +19,14 @@ using V = dx::Vec<N>;
 template <int N>
 inline V<N> get(Handle h) {
   V<N> v;
+#pragma GCC unroll 4
   for (int i = 0; i < N; ++i) std::memcpy(&v.c[i], reinterpret_cast<const float*>(h) + i, sizeof(float));
   return v;
 }
 
 template <int N>
 inline void put(Handle h, const V<N>& v) {
+#pragma GCC unroll 4
   for (int i = 0; i < N; ++i) std::memcpy(reinterpret_cast<float*>(h) + i, &v.c[i], sizeof(float));
 }
 
@@ -33,6 +35,7 @@ inline void put(Handle h, const V<N>& v) {
 template <int N, class Op>
 inline V<N> zip(const V<N>& a, const V<N>& b, Op op) {
   V<N> r;
+#pragma GCC unroll 4
   for (int i = 0; i < N; ++i) r[i] = op(a[i], b[i]);
   return r;
 }
@@ -41,8 +44,15 @@ inline V<N> zip(const V<N>& a, const V<N>& b, Op op) {
 template <int N, class Op>
 inline V<N> map(const V<N>& v, Op op) {
   V<N> r;
+#pragma GCC unroll 4
   for (int i = 0; i < N; ++i) r[i] = op(v[i]);
   return r;
+}
+
+// p − q component by component, each difference rounded to single.
+template <int N>
+inline V<N> minus(const V<N>& p, const V<N>& q) {
+  return zip(p, q, [](float x, float y) { return x - y; });
 }
 
 // Σ a_i·b_i in double: products of singles are exact there, so the sum is
@@ -50,6 +60,7 @@ inline V<N> map(const V<N>& v, Op op) {
 template <int N>
 inline double dot(const V<N>& a, const V<N>& b) {
   double sum = double(a[0]) * double(b[0]);
+#pragma GCC unroll 4
   for (int i = 1; i < N; ++i) sum += double(a[i]) * double(b[i]);
   return sum;
 }

@@ -89,4 +89,42 @@ TEST(VectorCommands, ValueCommandsReturnFloatBits) {
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.keyword;
 }
 
+TEST(VectorCommands, InterpolationAndGeometryThroughTheTable) {
+  float a[4] = {1, 0, 0, 0}, b[4] = {-0.6f, 0.8f, 0, 0}, r[4] = {};
+  p().command("pVec3_SLerp", "LLLF", {r, a, b, 1.0f});
+  EXPECT_NEAR(r[0], 0.6f, 1e-6); EXPECT_NEAR(r[1], -0.8f, 1e-6);
+  EXPECT_EQ(b[0], -0.6f) << "the keyframe b is left alone";
+  float q1[4] = {0, 0, 0, 1}, q2[4] = {0, 0, 1, 0};
+  p().command("pQuat_Lerp", "LLLF", {r, q1, q2, 0.5f});
+  EXPECT_EQ(r[2], 0.5f); EXPECT_EQ(r[3], 0.5f);
+  p().command("pQuat_NLerp", "LLLF", {r, q1, q2, 0.5f});
+  EXPECT_NEAR(r[2], 0.70710678f, 1e-7);
+  float c0[2] = {0, 0}, c1[2] = {1, 0}, c2[2] = {0, 1}, c3[2] = {1, 1};
+  p().command("pVec2_BiCerp", "LLLLLFF", {r, c0, c1, c2, c3, 0.25f, 0.75f});
+  EXPECT_EQ(r[0], 0.15625f); EXPECT_EQ(r[1], 0.84375f);
+  float l0[2] = {0, 0}, l1[2] = {1, 0}, l2[2] = {2, 0}, l3[2] = {3, 0};
+  p().command("pVec2_Bezier", "LLLLLF", {r, l0, l1, l2, l3, 0.25f});
+  EXPECT_EQ(r[0], 1.4375f);
+  p().command("pVec2_Cubic", "LLLLLF", {r, l0, l1, l2, l3, 0.25f});
+  EXPECT_EQ(r[0], 1.34375f);
+  float inside[2] = {0.25f, 0.25f}, weights[3];
+  p().command("pVec2_BaryCentricWeights", "LLLLL", {weights, inside, c0, c1, c2});
+  EXPECT_EQ(weights[0], 0.5f); EXPECT_EQ(weights[1], 0.25f); EXPECT_EQ(weights[2], 0.25f);
+  float pt[2] = {3, 1};
+  p().command("pVec2_GetClosestPointOnLineSeg", "LLLL", {r, pt, c0, c1});
+  EXPECT_EQ(r[0], 1.0f); EXPECT_EQ(r[1], 0.0f);
+  EXPECT_EQ(p().command_float("pVec2_GetDistFromLineSeg", "FLLL", {pt, c0, c1}), 2.236068f);
+  EXPECT_EQ(p().command_float("pVec2_GetAngleBetween", "FLL", {c1, c2}), 1.5707964f);
+  float n[3] = {9, 9, 9}, p0[3] = {0, 0, 0}, p1[3] = {2, 0, 0}, p2[3] = {0, 2, 0};
+  p().command("pVec3_VertexTBN", "LLLLLLLLL", {0, 0, n, p0, 0, p1, 0, p2, 0});
+  EXPECT_EQ(n[2], 4.0f);
+  float quarter[4] = {0, 0, 0.70710678f, 0.70710678f}, x[3] = {1, 0, 0};
+  p().command("pVec3_TransformQuat", "LLL", {x, x, quarter});
+  EXPECT_NEAR(x[0], 0, 1e-7); EXPECT_NEAR(x[1], 1, 1e-7);
+  const float move[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1};
+  float v2[2] = {3, 4}, out4[4];
+  p().command("pVec2_Transform", "LLL", {out4, v2, move});
+  EXPECT_EQ(out4[0], 13.0f); EXPECT_EQ(out4[1], 24.0f); EXPECT_EQ(out4[2], 30.0f); EXPECT_EQ(out4[3], 1.0f);
+}
+
 }  // namespace

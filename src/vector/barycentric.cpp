@@ -1,0 +1,73 @@
+#include "vector/barycentric.h"
+
+#include "dx/vector.h"
+#include "vector/vec.h"
+
+namespace kv::vec {
+namespace {
+
+template <int N>
+std::int32_t barycentric(Handle out, Handle a, Handle b, Handle c, float f, float g) {
+  dx::vec_barycentric(at<V<N>>(out), at<V<N>>(a), at<V<N>>(b), at<V<N>>(c), f, g);
+  return 0;
+}
+
+// The weights of p, or of its projection onto the triangle's plane. A degenerate
+// triangle divides by a zero denominator and gives non-finite weights.
+template <int N>
+std::int32_t weights_of(Handle weights, Handle p, Handle a_handle, Handle b, Handle c) {
+  const V<N> a = get<N>(a_handle);
+  const V<N> e0 = minus(get<N>(b), a), e1 = minus(get<N>(c), a), e2 = minus(get<N>(p), a);
+  const float d00 = float(dot(e0, e0)), d01 = float(dot(e0, e1)), d11 = float(dot(e1, e1));
+  const float d20 = float(dot(e2, e0)), d21 = float(dot(e2, e1));
+  const float denom = float(double(d00) * d11 - double(d01) * d01);
+  const float y = float((double(d11) * d20 - double(d01) * d21) / denom);
+  const float z = float((double(d00) * d21 - double(d01) * d20) / denom);
+  put<3>(weights, {float(-double(y) - z + 1), y, z});
+  return 0;
+}
+
+// a·w.x + b·w.y + c·w.z, not divided by the weights' sum.
+template <int N>
+std::int32_t weighted_average(Handle out, Handle a, Handle b, Handle c, Handle weights) {
+  const V<3> w = get<3>(weights);
+  const V<N> p = get<N>(a), q = get<N>(b), r = get<N>(c);
+  V<N> sum;
+  for (int k = 0; k < N; ++k) sum[k] = float(double(p[k]) * w.x() + double(q[k]) * w.y() + double(r[k]) * w.z());
+  put(out, sum);
+  return 0;
+}
+
+}  // namespace
+}  // namespace kv::vec
+
+using namespace kv;
+using namespace kv::vec;
+
+KV_EXPORT std::int32_t Vec2_BaryCentric(Handle o, Handle a, Handle b, Handle c, float f, float g) {
+  return barycentric<2>(o, a, b, c, f, g);
+}
+KV_EXPORT std::int32_t Vec3_BaryCentric(Handle o, Handle a, Handle b, Handle c, float f, float g) {
+  return barycentric<3>(o, a, b, c, f, g);
+}
+KV_EXPORT std::int32_t Vec4_BaryCentric(Handle o, Handle a, Handle b, Handle c, float f, float g) {
+  return barycentric<4>(o, a, b, c, f, g);
+}
+KV_EXPORT std::int32_t Vec2_BaryCentricWeights(Handle w, Handle p, Handle a, Handle b, Handle c) {
+  return weights_of<2>(w, p, a, b, c);
+}
+KV_EXPORT std::int32_t Vec3_BaryCentricWeights(Handle w, Handle p, Handle a, Handle b, Handle c) {
+  return weights_of<3>(w, p, a, b, c);
+}
+KV_EXPORT std::int32_t Vec4_BaryCentricWeights(Handle w, Handle p, Handle a, Handle b, Handle c) {
+  return weights_of<4>(w, p, a, b, c);
+}
+KV_EXPORT std::int32_t Vec2_WeightedAvg3(Handle o, Handle a, Handle b, Handle c, Handle w) {
+  return weighted_average<2>(o, a, b, c, w);
+}
+KV_EXPORT std::int32_t Vec3_WeightedAvg3(Handle o, Handle a, Handle b, Handle c, Handle w) {
+  return weighted_average<3>(o, a, b, c, w);
+}
+KV_EXPORT std::int32_t Vec4_WeightedAvg3(Handle o, Handle a, Handle b, Handle c, Handle w) {
+  return weighted_average<4>(o, a, b, c, w);
+}

@@ -1,0 +1,51 @@
+#include "vector/transforms.h"
+
+#include "dx/vector.h"
+#include "vector/vec.h"
+
+using namespace kv;
+using namespace kv::vec;
+using kv::dx::Mat4;
+
+KV_EXPORT std::int32_t Vec2_Transform(Handle o, Handle v, Handle m) {
+  dx::vec_transform(at<dx::Vec4>(o), at<V<2>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec2_TransformCoord(Handle o, Handle v, Handle m) {
+  dx::vec_transform_coord(at<V<2>>(o), at<V<2>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec2_TransformNormal(Handle o, Handle v, Handle m) {
+  dx::vec_transform_normal(at<V<2>>(o), at<V<2>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec3_Transform(Handle o, Handle v, Handle m) {
+  dx::vec_transform(at<dx::Vec4>(o), at<V<3>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec3_TransformCoord(Handle o, Handle v, Handle m) {
+  dx::vec_transform_coord(at<V<3>>(o), at<V<3>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec3_TransformNormal(Handle o, Handle v, Handle m) {
+  dx::vec_transform_normal(at<V<3>>(o), at<V<3>>(v), at<Mat4>(m));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec4_Transform(Handle o, Handle v, Handle m) {
+  dx::vec_transform(at<dx::Vec4>(o), at<V<4>>(v), at<Mat4>(m));
+  return 0;
+}
+
+// v + w t + q × t with t = 2 (q × v), q = (x, y, z) and w its scalar, not
+// normalised: for a unit quaternion the rotation q v q⁻¹. Each t component is
+// rounded to single; t is complete before the first store.
+KV_EXPORT std::int32_t Vec3_TransformQuat(Handle out, Handle v_handle, Handle q_handle) {
+  const V<3> v = get<3>(v_handle);
+  const V<4> q = get<4>(q_handle);
+  const double x = q.x(), y = q.y(), z = q.z(), w = q.w();
+  const float tx = float(2 * (y * v.z() - z * v.y())), ty = float(2 * (z * v.x() - x * v.z())),
+              tz = float(2 * (x * v.y() - y * v.x()));
+  put<3>(out, {float(v.x() + w * tx + (y * tz - z * ty)), float(v.y() + w * ty + (z * tx - x * tz)),
+               float(v.z() + w * tz + (x * ty - y * tx))});
+  return 0;
+}
