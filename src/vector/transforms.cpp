@@ -7,34 +7,26 @@ using namespace kv;
 using namespace kv::vec;
 using kv::dx::Mat4;
 
-KV_EXPORT std::int32_t Vec2_Transform(Handle o, Handle v, Handle m) {
-  dx::vec_transform(at<dx::Vec4>(o), at<V<2>>(v), at<Mat4>(m));
+namespace {
+
+// Hands the three handles to a D3DX transform as its output, vector and matrix.
+template <class Out, class In, class Transform>
+std::int32_t by_matrix(Transform transform, Handle out, Handle v, Handle m) {
+  transform(at<Out>(out), at<In>(v), at<Mat4>(m));
   return 0;
 }
-KV_EXPORT std::int32_t Vec2_TransformCoord(Handle o, Handle v, Handle m) {
-  dx::vec_transform_coord(at<V<2>>(o), at<V<2>>(v), at<Mat4>(m));
-  return 0;
-}
-KV_EXPORT std::int32_t Vec2_TransformNormal(Handle o, Handle v, Handle m) {
-  dx::vec_transform_normal(at<V<2>>(o), at<V<2>>(v), at<Mat4>(m));
-  return 0;
-}
-KV_EXPORT std::int32_t Vec3_Transform(Handle o, Handle v, Handle m) {
-  dx::vec_transform(at<dx::Vec4>(o), at<V<3>>(v), at<Mat4>(m));
-  return 0;
-}
-KV_EXPORT std::int32_t Vec3_TransformCoord(Handle o, Handle v, Handle m) {
-  dx::vec_transform_coord(at<V<3>>(o), at<V<3>>(v), at<Mat4>(m));
-  return 0;
-}
-KV_EXPORT std::int32_t Vec3_TransformNormal(Handle o, Handle v, Handle m) {
-  dx::vec_transform_normal(at<V<3>>(o), at<V<3>>(v), at<Mat4>(m));
-  return 0;
-}
-KV_EXPORT std::int32_t Vec4_Transform(Handle o, Handle v, Handle m) {
-  dx::vec_transform(at<dx::Vec4>(o), at<V<4>>(v), at<Mat4>(m));
-  return 0;
-}
+
+}  // namespace
+
+using dx::Vec4;
+
+KV_EXPORT std::int32_t Vec2_Transform(Handle o, Handle v, Handle m) { return by_matrix<Vec4, V<2>>(dx::vec_transform<2>, o, v, m); }
+KV_EXPORT std::int32_t Vec2_TransformCoord(Handle o, Handle v, Handle m) { return by_matrix<V<2>, V<2>>(dx::vec_transform_coord<2>, o, v, m); }
+KV_EXPORT std::int32_t Vec2_TransformNormal(Handle o, Handle v, Handle m) { return by_matrix<V<2>, V<2>>(dx::vec_transform_normal<2>, o, v, m); }
+KV_EXPORT std::int32_t Vec3_Transform(Handle o, Handle v, Handle m) { return by_matrix<Vec4, V<3>>(dx::vec_transform<3>, o, v, m); }
+KV_EXPORT std::int32_t Vec3_TransformCoord(Handle o, Handle v, Handle m) { return by_matrix<V<3>, V<3>>(dx::vec_transform_coord<3>, o, v, m); }
+KV_EXPORT std::int32_t Vec3_TransformNormal(Handle o, Handle v, Handle m) { return by_matrix<V<3>, V<3>>(dx::vec_transform_normal<3>, o, v, m); }
+KV_EXPORT std::int32_t Vec4_Transform(Handle o, Handle v, Handle m) { return by_matrix<Vec4, V<4>>(dx::vec_transform<4>, o, v, m); }
 
 // v + w t + q × t with t = 2 (q × v), q = (x, y, z) and w its scalar, not
 // normalised: for a unit quaternion the rotation q v q⁻¹. Each t component is
