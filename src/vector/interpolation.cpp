@@ -75,10 +75,14 @@ struct Ease {
   }
 };
 
+// p·w.from + q·w.to, rounded once.
+auto blend(const Ease& w) {
+  return [w](float p, float q) { return float(p * w.from + q * w.to); };
+}
+
 template <int N>
 std::int32_t cerp_command(Handle out, Handle a, Handle b, float t) {
-  const Ease w(t);
-  put(out, zip(get<N>(a), get<N>(b), [w](float p, float q) { return float(p * w.from + q * w.to); }));
+  put(out, zip(get<N>(a), get<N>(b), blend(Ease(t))));
   return 0;
 }
 
@@ -93,7 +97,6 @@ std::int32_t bilerp_command(Handle out, Handle p0, Handle p1, Handle p2, Handle 
 template <int N>
 std::int32_t bicerp_command(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v) {
   const Ease wu(u), wv(v);
-  auto blend = [](const Ease& w) { return [w](float p, float q) { return float(p * w.from + q * w.to); }; };
   const V<N> near = zip(get<N>(p0), get<N>(p1), blend(wu)), far = zip(get<N>(p2), get<N>(p3), blend(wu));
   put(out, zip(near, far, blend(wv)));
   return 0;
