@@ -5,13 +5,14 @@
 
 void bench_pools(const kvt::Plugin& plugin);
 void bench_dx();
-void bench_vectors(const kvt::Plugin& plugin);
+double bench_vectors(const kvt::Plugin& plugin);
+void bench_commands(const kvt::Plugin& plugin, double floor_ns);
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
   std::printf("Kestrom_Vandu benchmarks (best of 5 runs, ns per operation)\n");
   bench_pools(plugin);
   bench_dx();
-  bench_vectors(plugin);
+  bench_commands(plugin, bench_vectors(plugin));
   return 0;
 }

@@ -49,7 +49,8 @@ void bench_transforms(const kvt::Plugin& plugin, float (*a)[4], float (*b)[4]) {
 
 }  // namespace
 
-void bench_vectors(const kvt::Plugin& plugin) {
+// Returns the floor, for the other command benchmarks of the run.
+double bench_vectors(const kvt::Plugin& plugin) {
   using Unary = std::uint32_t (*)(const float*);
   using Binary = std::uint32_t (*)(const float*, const float*);
   using Ternary = std::int32_t (*)(float*, const float*, const float*);
@@ -88,13 +89,6 @@ void bench_vectors(const kvt::Plugin& plugin) {
   };
   std::printf("%-44s %8.1f ns  (the floor: one export call and one load)\n", "Vec4_GetX", floor);
   bench_transforms(plugin, a, b);
-  for (const auto& r : rows) {
-    const double times = r.ns / floor;
-    if (r.goal > 0) {
-      std::printf("%-44s %8.1f ns  %6.2fx the floor  (goal within %.0fx: %s)\n", r.name, r.ns, times, r.goal,
-                  times <= r.goal ? "met" : "MISSED");
-    } else {
-      std::printf("%-44s %8.1f ns  %6.2fx the floor\n", r.name, r.ns, times);
-    }
-  }
+  for (const auto& r : rows) kvb::report_floor(r.name, r.ns, floor, r.goal);
+  return floor;
 }

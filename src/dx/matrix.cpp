@@ -1,6 +1,6 @@
 #include "dx/matrix.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "dx/quaternion.h"
 #include "dx/vector.h"
@@ -125,6 +125,26 @@ KV_INLINE void adjugate_half(__m128d out[4], const Row& p, const Row& q, const P
                       _mm_mul_pd(Q2, broadcast_low(k.lo)));
 }
 
+KV_INLINE Mat4* inverse_pairs(Mat4* out, float* determinant, const Mat4* m) {
+  const Mat4 in = *m;
+  const Pairs s = minors(Row(in.m[0]), Row(in.m[1])), c = minors(Row(in.m[2]), Row(in.m[3]));
+  const double det = determinant_of(s, c);
+  if (det == 0) return nullptr;
+  __m128d left[4], right[4];
+  adjugate_half(left, Row(in.m[0]), Row(in.m[1]), c);
+  adjugate_half(right, Row(in.m[2]), Row(in.m[3]), s);
+  const __m128d inv = _mm_set1_pd(1 / det);  // one division; the extra rounding stays far below single precision
+  Mat4 r;
+#pragma GCC unroll 4
+  for (int i = 0; i < 4; ++i) {
+    const __m128 row = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(left[i], inv)), _mm_cvtpd_ps(_mm_mul_pd(right[i], inv)));
+    _mm_storeu_ps(r.m[i], row);
+  }
+  if (determinant) *determinant = float(det);
+  *out = r;
+  return out;
+}
+
 }  // namespace
 
 Mat4* matrix_rotation_x(Mat4* out, float angle) { return axis_rotation(out, angle, 1, 2); }
@@ -171,25 +191,61 @@ float matrix_determinant(const Mat4* m) {
   return float(determinant_of(minors(r0, r1), minors(r2, r3)));
 }
 
-Mat4* matrix_inverse(Mat4* out, float* determinant, const Mat4* m) {
-  const Mat4 in = *m;
-  const Pairs s = minors(Row(in.m[0]), Row(in.m[1])), c = minors(Row(in.m[2]), Row(in.m[3]));
+namespace {
+
+Mat4* choose_inverse(Mat4* out, float* determinant, const Mat4* m) {
+  matrix_inverse_kernel = cpu_has_avx() ? matrix_inverse_avx : matrix_inverse_sse2;
+  return matrix_inverse_kernel(out, determinant, m);
+}
+
+}  // namespace
+
+InverseKernel matrix_inverse_kernel = choose_inverse;
+
+Mat4* matrix_inverse_sse2(Mat4* out, float* determinant, const Mat4* m) { return inverse_pairs(out, determinant, m); }
+
+// The SSE2 kernel's arithmetic, four lanes at a time: the low 128-bit half of
+// each register does the work of rows 1–2 and the high half that of rows 3–4, so
+// every value is formed by the same operations in the same order, bit for bit.
+__attribute__((target("avx"))) Mat4* matrix_inverse_avx(Mat4* out, float* determinant, const Mat4* m) {
+  const __m256d r0 = _mm256_cvtps_pd(_mm_loadu_ps(m->m[0])), r1 = _mm256_cvtps_pd(_mm_loadu_ps(m->m[1]));
+  const __m256d r2 = _mm256_cvtps_pd(_mm_loadu_ps(m->m[2])), r3 = _mm256_cvtps_pd(_mm_loadu_ps(m->m[3]));
+  // Minors of rows 1–2 (low halves: s) and of rows 3–4 (high halves: c).
+  const __m256d pl = _mm256_permute2f128_pd(r0, r2, 0x20), ph = _mm256_permute2f128_pd(r0, r2, 0x31);
+  const __m256d ql = _mm256_permute2f128_pd(r1, r3, 0x20), qh = _mm256_permute2f128_pd(r1, r3, 0x31);
+  const __m256d p_mid = _mm256_shuffle_pd(pl, ph, 5), q_mid = _mm256_shuffle_pd(ql, qh, 5);
+  const __m256d lo = _mm256_sub_pd(_mm256_mul_pd(_mm256_unpacklo_pd(pl, pl), q_mid), _mm256_mul_pd(_mm256_unpacklo_pd(ql, ql), p_mid));
+  const __m256d mid = _mm256_sub_pd(_mm256_mul_pd(pl, _mm256_shuffle_pd(qh, qh, 5)), _mm256_mul_pd(ql, _mm256_shuffle_pd(ph, ph, 5)));
+  const __m256d hi = _mm256_sub_pd(_mm256_mul_pd(p_mid, _mm256_unpackhi_pd(qh, qh)), _mm256_mul_pd(q_mid, _mm256_unpackhi_pd(ph, ph)));
+  const Pairs s{_mm256_castpd256_pd128(lo), _mm256_castpd256_pd128(mid), _mm256_castpd256_pd128(hi)};
+  const Pairs c{_mm256_extractf128_pd(lo, 1), _mm256_extractf128_pd(mid, 1), _mm256_extractf128_pd(hi, 1)};
   const double det = determinant_of(s, c);
   if (det == 0) return nullptr;
-  __m128d left[4], right[4];
-  adjugate_half(left, Row(in.m[0]), Row(in.m[1]), c);
-  adjugate_half(right, Row(in.m[2]), Row(in.m[3]), s);
-  const __m128d inv = _mm_set1_pd(1 / det);  // one division; the extra rounding stays far below single precision
-  Mat4 r;
-#pragma GCC unroll 4
-  for (int i = 0; i < 4; ++i) {
-    const __m128 row = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(left[i], inv)), _mm_cvtpd_ps(_mm_mul_pd(right[i], inv)));
-    _mm_storeu_ps(r.m[i], row);
-  }
+  // Columns of the rows (r2, −r1, r4, −r3), and each minor paired as (c, c | s, s).
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  const __m256d n0 = _mm256_xor_pd(r0, sign), n2 = _mm256_xor_pd(r2, sign);
+  const __m256d a = _mm256_unpacklo_pd(r1, n0), b = _mm256_unpackhi_pd(r1, n0);
+  const __m256d cc = _mm256_unpacklo_pd(r3, n2), d = _mm256_unpackhi_pd(r3, n2);
+  const __m256d Q0 = _mm256_permute2f128_pd(a, cc, 0x20), Q2 = _mm256_permute2f128_pd(a, cc, 0x31);
+  const __m256d Q1 = _mm256_permute2f128_pd(b, d, 0x20), Q3 = _mm256_permute2f128_pd(b, d, 0x31);
+  const __m256d k01 = _mm256_permute2f128_pd(lo, lo, 1), k23 = _mm256_permute2f128_pd(mid, mid, 1);
+  const __m256d k45 = _mm256_permute2f128_pd(hi, hi, 1);
+  const __m256d k0 = _mm256_unpacklo_pd(k01, k01), k1 = _mm256_unpackhi_pd(k01, k01);
+  const __m256d k2 = _mm256_unpacklo_pd(k23, k23), k3 = _mm256_unpackhi_pd(k23, k23);
+  const __m256d k4 = _mm256_unpacklo_pd(k45, k45), k5 = _mm256_unpackhi_pd(k45, k45);
+  const __m256d inv = _mm256_set1_pd(1 / det);
+  const __m256d rows[4] = {
+      _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(Q1, k5), _mm256_mul_pd(Q2, k4)), _mm256_mul_pd(Q3, k3)),
+      _mm256_sub_pd(_mm256_sub_pd(_mm256_mul_pd(Q2, k2), _mm256_mul_pd(Q0, k5)), _mm256_mul_pd(Q3, k1)),
+      _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(Q0, k4), _mm256_mul_pd(Q1, k2)), _mm256_mul_pd(Q3, k0)),
+      _mm256_sub_pd(_mm256_sub_pd(_mm256_mul_pd(Q1, k1), _mm256_mul_pd(Q0, k3)), _mm256_mul_pd(Q2, k0))};
+  __m128 r[4];
+  for (int i = 0; i < 4; ++i) r[i] = _mm256_cvtpd_ps(_mm256_mul_pd(rows[i], inv));
   if (determinant) *determinant = float(det);
-  *out = r;
+  for (int i = 0; i < 4; ++i) _mm_storeu_ps(out->m[i], r[i]);
   return out;
 }
+
 
 bool matrix_decompose(Vec3* scale, Quat* rotation, Vec3* translation, const Mat4* m) {
   const Mat4 in = *m;

@@ -2,36 +2,21 @@
 // decomposition, look-at and affine transformations.
 #pragma once
 
-#include <emmintrin.h>
-
 #include "dx/types.h"
 
 namespace kv::dx {
 
 // a·b: a applied first, then b. Each element is the four products summed in
-// double and rounded once; out may be a or b. Two columns at a time, so that the
-// rows of b and the sums fit the eight SSE registers of the 32-bit target.
-inline Mat4* matrix_multiply(Mat4* out, const Mat4* a, const Mat4* b) {
-  Mat4 r;
-#pragma GCC unroll 2
-  for (int half = 0; half < 4; half += 2) {
-    __m128d bk[4];
-#pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k) bk[k] = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(b->m[k] + half))));
-#pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-      const __m128 row = _mm_loadu_ps(a->m[i]);
-      const __m128d a01 = _mm_cvtps_pd(row), a23 = _mm_cvtps_pd(_mm_movehl_ps(row, row));
-      __m128d sum = _mm_mul_pd(_mm_unpacklo_pd(a01, a01), bk[0]);
-      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a01, a01), bk[1]));
-      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpacklo_pd(a23, a23), bk[2]));
-      sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a23, a23), bk[3]));
-      _mm_store_sd(reinterpret_cast<double*>(r.m[i] + half), _mm_castps_pd(_mm_cvtpd_ps(sum)));
-    }
-  }
-  *out = r;
-  return out;
-}
+// double and rounded once; out may be a or b. Products of two singles are exact
+// in double, so every kernel gives the same bits: the AVX one where the processor
+// and the system offer it, the SSE2 one elsewhere, chosen at the first call.
+using MultiplyKernel = Mat4* (*)(Mat4* out, const Mat4* a, const Mat4* b);
+extern MultiplyKernel matrix_multiply_kernel;
+Mat4* matrix_multiply_sse2(Mat4* out, const Mat4* a, const Mat4* b);
+Mat4* matrix_multiply_avx(Mat4* out, const Mat4* a, const Mat4* b);  // only where cpu_has_avx()
+bool cpu_has_avx();
+
+inline Mat4* matrix_multiply(Mat4* out, const Mat4* a, const Mat4* b) { return matrix_multiply_kernel(out, a, b); }
 
 // The transpose of a·b.
 inline Mat4* matrix_multiply_transpose(Mat4* out, const Mat4* a, const Mat4* b) {
@@ -58,7 +43,14 @@ float matrix_determinant(const Mat4* m);
 // The adjugate over the determinant. A determinant of exactly 0 returns null and
 // leaves *out and *determinant untouched; otherwise *determinant (when given) is
 // stored, then *out.
-Mat4* matrix_inverse(Mat4* out, float* determinant, const Mat4* m);
+// The AVX kernel gives the SSE2 kernel's bits, four lanes at a time.
+using InverseKernel = Mat4* (*)(Mat4* out, float* determinant, const Mat4* m);
+extern InverseKernel matrix_inverse_kernel;
+Mat4* matrix_inverse_sse2(Mat4* out, float* determinant, const Mat4* m);
+Mat4* matrix_inverse_avx(Mat4* out, float* determinant, const Mat4* m);  // only where cpu_has_avx()
+inline Mat4* matrix_inverse(Mat4* out, float* determinant, const Mat4* m) {
+  return matrix_inverse_kernel(out, determinant, m);
+}
 // Scale = lengths of rows 1 to 3, translation = row 4, both stored first; a zero
 // scale fails and leaves *rotation untouched, otherwise rotation = the quaternion
 // of the rows divided by their scales. A mirror is not detected.

@@ -1,32 +1,10 @@
 #include "vector/interpolation.h"
 
-#include "dx/vector.h"
+#include "vector/interpolate.h"
 #include "vector/vec.h"
 
 namespace kv::vec {
 namespace {
-
-// Each stored component is formed in double and rounded once; the intermediates
-// the commands name (dot products, angles, lengths, powers, edges) are rounded to
-// single when formed.
-template <int N>
-V<N> lerp(const V<N>& a, const V<N>& b, float t) {
-  return zip(a, b, [t](float p, float q) { return float(p + double(t) * (double(q) - p)); });
-}
-
-// Normalised in place of the stored value: D3DX for Vec2 and Vec3 (zero stays
-// zero); for Vec4 a division by the length rounded to single, without a zero test.
-template <int N>
-V<N> normalized(const V<N>& v) {
-  V<N> r;
-  if constexpr (N == 4) {
-    const float length = float(vec::length(v));
-    r = map(v, [length](float c) { return c / length; });
-  } else {
-    dx::vec_normalize(&r, &v);
-  }
-  return r;
-}
 
 template <int N>
 std::int32_t lerp_command(Handle out, Handle a, Handle b, float t) {
@@ -40,27 +18,9 @@ std::int32_t nlerp_command(Handle out, Handle a, Handle b, float t) {
   return 0;
 }
 
-// Along the arc from a toward b, or toward −b when they are more than a quarter
-// turn apart. The caller's b is left as it is: the negation is made on a copy.
 template <int N>
-std::int32_t slerp_command(Handle out, Handle a_handle, Handle b_handle, float t) {
-  const V<N> a = get<N>(a_handle);
-  V<N> b = get<N>(b_handle);
-  float d = float(dot(a, b));
-  if (d < 0) {
-    b = map(b, [](float c) { return -c; });
-    d = -d;
-  }
-  if (d > 0.9995f) {  // close to parallel: the normalised straight line
-    put(out, normalized(lerp(a, b, t)));
-    return 0;
-  }
-  const float theta = float(sm::acos(d) * t);
-  const float c = float(sm::cos(theta)), s = float(sm::sin(theta));
-  V<N> r = zip(b, a, [d](float bk, float ak) { return float(bk - double(ak) * d); });
-  const float l = float(length(r));
-  r = map(r, [l](float rk) { return rk / l; });
-  put(out, zip(a, r, [c, s](float ak, float rk) { return float(double(ak) * c + double(rk) * s); }));
+std::int32_t slerp_command(Handle out, Handle a, Handle b, float t) {
+  put(out, slerp(get<N>(a), get<N>(b), t));
   return 0;
 }
 

@@ -1,6 +1,6 @@
-// The vector commands that rely on D3DX, called through their exports and
-// compared with Wine's d3dx9_43.dll on random inputs: the command must hand its
-// handles and floats to the math in D3DX's order and store what it gives.
+// The commands that rely on D3DX or follow its conventions, called through their
+// exports and compared with Wine's d3dx9_43.dll on random inputs: the command must
+// hand its handles and floats to the math in D3DX's order and store what it gives.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +19,7 @@ struct Case {
   int out_floats;       // what the command writes
   std::vector<int> inputs;  // floats of each input handle; a matrix has 16
   int floats;           // float arguments after the handles
+  std::vector<int> order = {};  // the oracle's float i is our float order[i] (empty: the same order)
 };
 
 const Case kCases[] = {
@@ -40,6 +41,25 @@ const Case kCases[] = {
     {"Vec3_TransformCoord", "D3DXVec3TransformCoord", 3, {3, 16}, 0},
     {"Vec2_TransformNormal", "D3DXVec2TransformNormal", 2, {2, 16}, 0},
     {"Vec3_TransformNormal", "D3DXVec3TransformNormal", 3, {3, 16}, 0},
+    {"Mat4_Mul", "D3DXMatrixMultiply", 16, {16, 16}, 0},
+    {"Mat4_MulTranspose", "D3DXMatrixMultiplyTranspose", 16, {16, 16}, 0},
+    {"Mat4_Transpose", "D3DXMatrixTranspose", 16, {16}, 0},
+    {"Mat4_FromQuat", "D3DXMatrixRotationQuaternion", 16, {4}, 0},
+    {"Mat4_RotationAxisVec", "D3DXMatrixRotationAxis", 16, {3}, 1},
+    {"Mat4_RotationX", "D3DXMatrixRotationX", 16, {}, 1},
+    {"Mat4_RotationY", "D3DXMatrixRotationY", 16, {}, 1},
+    {"Mat4_RotationZ", "D3DXMatrixRotationZ", 16, {}, 1},
+    {"Mat4_RotationYPR", "D3DXMatrixRotationYawPitchRoll", 16, {}, 3},
+    {"Mat4_Scaling", "D3DXMatrixScaling", 16, {}, 3},
+    {"Mat4_Translation", "D3DXMatrixTranslation", 16, {}, 3},
+    {"Mat4_LookAtLH", "D3DXMatrixLookAtLH", 16, {3, 3, 3}, 0},
+    {"Mat4_LookAtRH", "D3DXMatrixLookAtRH", 16, {3, 3, 3}, 0},
+    {"Mat4_PerspectiveLH", "D3DXMatrixPerspectiveLH", 16, {}, 4, {2, 3, 0, 1}},
+    {"Mat4_PerspectiveRH", "D3DXMatrixPerspectiveRH", 16, {}, 4, {2, 3, 0, 1}},
+    {"Mat4_PerspectiveOffCenterLH", "D3DXMatrixPerspectiveOffCenterLH", 16, {}, 6},
+    {"Mat4_PerspectiveOffCenterRH", "D3DXMatrixPerspectiveOffCenterRH", 16, {}, 6},
+    {"Mat4_OrthoOffCenterLH", "D3DXMatrixOrthoOffCenterLH", 16, {}, 6},
+    {"Mat4_OrthoOffCenterRH", "D3DXMatrixOrthoOffCenterRH", 16, {}, 6},
 };
 
 TEST(VectorOracle, CommandsBackedByD3dxAgreeWithWinesD3dx) {
@@ -59,14 +79,17 @@ TEST(VectorOracle, CommandsBackedByD3dxAgreeWithWinesD3dx) {
         if (n == 16) v[3] = v[7] = v[11] = 0, v[15] = value(rng) > 0 ? 1.5f : 2.5f;  // w far from 0
         inputs.push_back(v);
       }
-      float a[4] = {}, b[4] = {};
+      float a[16] = {}, b[16] = {};
       std::vector<std::uint32_t> words{0};
       for (auto& v : inputs) words.push_back(kvt::word(v.data()));
+      const std::size_t first_float = words.size();
       for (int i = 0; i < c.floats; ++i) words.push_back(kvt::word(param(rng)));
       words[0] = kvt::word(a);
       kvt::call_raw(ours, words.data(), std::uint32_t(words.size()), kvt::CallEnv{});
       words[0] = kvt::word(b);
-      kvt::call_raw(theirs, words.data(), std::uint32_t(words.size()), kvt::CallEnv{});  // stdcall: the thunk restores esp
+      std::vector<std::uint32_t> theirs_words = words;
+      for (std::size_t i = 0; i < c.order.size(); ++i) theirs_words[first_float + i] = words[first_float + c.order[i]];
+      kvt::call_raw(theirs, theirs_words.data(), std::uint32_t(words.size()), kvt::CallEnv{});  // stdcall: the thunk restores esp
       for (int i = 0; i < c.out_floats; ++i) {
         ASSERT_TRUE(kv::test::close_in_ulps(b[i], a[i], 4, 4 * 100 * 1.2e-7f)) << c.command << " [" << i << "]";
       }

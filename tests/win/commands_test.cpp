@@ -1,8 +1,10 @@
-// The vector commands reached as a script reaches them: by keyword and type
-// letters from the DLL's command table, with 32-bit argument words.
+// Commands reached as a script reaches them: by keyword and type letters from the
+// DLL's command table, with 32-bit argument words. Overloaded keywords must reach
+// the export their letters name.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -125,6 +127,34 @@ TEST(VectorCommands, InterpolationAndGeometryThroughTheTable) {
   float v2[2] = {3, 4}, out4[4];
   p().command("pVec2_Transform", "LLL", {out4, v2, move});
   EXPECT_EQ(out4[0], 13.0f); EXPECT_EQ(out4[1], 24.0f); EXPECT_EQ(out4[2], 30.0f); EXPECT_EQ(out4[3], 1.0f);
+}
+
+TEST(MatrixCommands, OverloadsReachTheirExports) {
+  float angles[3] = {0.3f, -0.7f, 1.1f}, by_floats[16], by_vector[16];
+  p().command("pMat4_RotationXYZ", "LFFF", {by_floats, 0.3f, -0.7f, 1.1f});
+  p().command("pMat4_RotationXYZ", "LL", {by_vector, angles});
+  EXPECT_EQ(std::memcmp(by_floats, by_vector, sizeof by_floats), 0);
+  const std::uint32_t made = p().command("pMat4_MakeNew", "LFFFFFFFFFFFFFFFF",
+                                         {2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 3.0f, 0.0f, 0.0f, 0.0f, 0.0f, 4.0f, 0.0f,
+                                          5.0f, 6.0f, 7.0f, 1.0f});
+  ASSERT_NE(made, 0u);
+  float* m = kvt::as_pointer(made);
+  EXPECT_EQ(m[10], 4.0f); EXPECT_EQ(m[12], 5.0f);
+  EXPECT_EQ(p().command_float("pMat4_GetElement", "FLLL", {m, 4, 2}), 6.0f);
+  float inverse[16];
+  EXPECT_EQ(p().command_float("pMat4_Inverse", "FLL", {inverse, m}), 24.0f) << "the determinant";
+  EXPECT_EQ(inverse[0], 0.5f); EXPECT_EQ(inverse[12], -2.5f);
+  float look[3];
+  p().command("pMat4_GetLookVec", "LLL", {look, m, 1});
+  EXPECT_EQ(look[2], 1.0f) << "normalised";
+  p().command("pMat4_GetLookVec", "LL", {look, m});
+  EXPECT_EQ(look[2], 4.0f);
+  p().command("pMat4_Delete", "L", {m});
+  // D3DX's affine check value: row 4 is the centre turned back, plus the move.
+  float affine[16], centre[3] = {-2, 13, -9}, q[4] = {1, -4, 7, -11}, move[3] = {1, -3, 7};
+  p().command("pMat4_Affine", "LFLLL", {affine, 3.56f, centre, q, move});
+  EXPECT_NEAR(affine[12], -1239, 0.01); EXPECT_NEAR(affine[13], 667, 0.01); EXPECT_NEAR(affine[14], 567, 0.01);
+  EXPECT_NEAR(affine[0], 3.56f * -129, 0.01);
 }
 
 }  // namespace
