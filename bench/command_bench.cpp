@@ -70,4 +70,17 @@ void bench_commands(const kvt::Plugin& plugin, double floor) {
   kvb::report_floor("Mat4_GetTranslationX", time_calls([&](int i, int) { sink = get_translation(in.m[i]); }), floor, 2);
   kvb::report_floor("Mat4_Copy", time_calls([&](int i, int) { copy(out, in.m[i]); }), floor, 2);
   kvb::report_floor("Mat4_Identity", time_calls([&](int, int) { identity(out); }), floor, 2);
+
+  using Slerp = std::int32_t (*)(float*, const float*, const float*, float);
+  using D3dxSlerp = float*(__stdcall*)(float*, const float*, const float*, float);
+  auto slerp = reinterpret_cast<Slerp>(plugin.address("Quat_SLerp"));
+  auto d3dx_slerp = oracle<D3dxSlerp>("D3DXQuaternionSlerp");
+  kvb::report("Quat_SLerp", time_calls([&](int i, int j) { slerp(out, in.q[i], in.q[j], 0.3f); }),
+              "D3DXQuaternionSlerp", time_calls([&](int i, int j) { d3dx_slerp(out, in.q[i], in.q[j], 0.3f); }), 2);
+  auto quat_mul = reinterpret_cast<Three>(plugin.address("Quat_Mul"));
+  auto conjugate = reinterpret_cast<Two>(plugin.address("Quat_Conjugate"));
+  auto magnitude = reinterpret_cast<Get>(plugin.address("Quat_Magnitude"));
+  kvb::report_floor("Quat_Mul", time_calls([&](int i, int j) { quat_mul(out, in.q[i], in.q[j]); }), floor, 2.5);
+  kvb::report_floor("Quat_Conjugate", time_calls([&](int i, int) { conjugate(out, in.q[i]); }), floor, 2.5);
+  kvb::report_floor("Quat_Magnitude", time_calls([&](int i, int) { sink = magnitude(in.q[i]); }), floor, 2.5);
 }

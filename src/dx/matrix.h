@@ -2,6 +2,7 @@
 // decomposition, look-at and affine transformations.
 #pragma once
 
+#include "dx/cpu.h"
 #include "dx/types.h"
 
 namespace kv::dx {
@@ -14,7 +15,6 @@ using MultiplyKernel = Mat4* (*)(Mat4* out, const Mat4* a, const Mat4* b);
 extern MultiplyKernel matrix_multiply_kernel;
 Mat4* matrix_multiply_sse2(Mat4* out, const Mat4* a, const Mat4* b);
 Mat4* matrix_multiply_avx(Mat4* out, const Mat4* a, const Mat4* b);  // only where cpu_has_avx()
-bool cpu_has_avx();
 
 inline Mat4* matrix_multiply(Mat4* out, const Mat4* a, const Mat4* b) { return matrix_multiply_kernel(out, a, b); }
 

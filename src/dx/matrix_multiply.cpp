@@ -1,7 +1,7 @@
 // The matrix product kernels and the choice between them.
-#include <cpuid.h>
 #include <immintrin.h>
 
+#include "dx/cpu.h"
 #include "dx/matrix.h"
 
 namespace kv::dx {
@@ -17,17 +17,6 @@ Mat4* choose_kernel(Mat4* out, const Mat4* a, const Mat4* b) {
 }  // namespace
 
 MultiplyKernel matrix_multiply_kernel = choose_kernel;
-
-// AVX needs the instructions (CPUID) and a system that saves the wide registers
-// on a thread switch (OSXSAVE, and XCR0 with the SSE and AVX state bits).
-bool cpu_has_avx() {
-  unsigned a, b, c, d;
-  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-  if (!(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
-  unsigned lo, hi;
-  asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-  return (lo & 6) == 6;
-}
 
 // Two columns at a time, so that the rows of b and the sums fit the eight SSE
 // registers of the 32-bit target.

@@ -1,6 +1,6 @@
 #include "dx/quaternion.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "dx/vector.h"
 #include "frame/scalar_math.h"
@@ -74,12 +74,57 @@ void quaternion_to_axis_angle(const Quat* q, Vec3* axis, float* angle) {
   if (angle) *angle = float(2 * sm::acos(in.w));
 }
 
-Quat* quaternion_multiply(Quat* out, const Quat* q1, const Quat* q2) {
-  const Q a = wide(*q1), b = wide(*q2);
-  *out = narrow({b.w * a.x + b.x * a.w + b.y * a.z - b.z * a.y, b.w * a.y - b.x * a.z + b.y * a.w + b.z * a.x,
-                 b.w * a.z + b.x * a.y - b.y * a.x + b.z * a.w, b.w * a.w - b.x * a.x - b.y * a.y - b.z * a.z});
+// x = b.w·a.x + b.x·a.w + b.y·a.z − b.z·a.y, and so on: the four products of each
+// component summed left to right in double (each product of singles is exact
+// there), two components per register.
+Quat* quaternion_multiply_sse2(Quat* out, const Quat* q1, const Quat* q2) {
+  const __m128 fa = _mm_loadu_ps(&q1->x), fb = _mm_loadu_ps(&q2->x);
+  const __m128d a_xy = _mm_cvtps_pd(fa), a_zw = _mm_cvtps_pd(_mm_movehl_ps(fa, fa));
+  const __m128d b_xy = _mm_cvtps_pd(fb), b_zw = _mm_cvtps_pd(_mm_movehl_ps(fb, fb));
+  const __m128d bx = _mm_unpacklo_pd(b_xy, b_xy), by = _mm_unpackhi_pd(b_xy, b_xy);
+  const __m128d bz = _mm_unpacklo_pd(b_zw, b_zw), bw = _mm_unpackhi_pd(b_zw, b_zw);
+  const __m128d low = _mm_set_sd(-0.0), high = _mm_set_pd(-0.0, 0.0), both = _mm_set1_pd(-0.0);
+  const __m128d a_wz = _mm_shuffle_pd(a_zw, a_zw, 1), a_yx = _mm_shuffle_pd(a_xy, a_xy, 1);
+  __m128d xy = _mm_mul_pd(bw, a_xy);
+  xy = _mm_add_pd(xy, _mm_mul_pd(bx, _mm_xor_pd(a_wz, high)));  // (a.w, −a.z)
+  xy = _mm_add_pd(xy, _mm_mul_pd(by, a_zw));                    // (a.z, a.w)
+  xy = _mm_add_pd(xy, _mm_mul_pd(bz, _mm_xor_pd(a_yx, low)));   // (−a.y, a.x)
+  __m128d zw = _mm_mul_pd(bw, a_zw);
+  zw = _mm_add_pd(zw, _mm_mul_pd(bx, _mm_xor_pd(a_yx, high)));  // (a.y, −a.x)
+  zw = _mm_add_pd(zw, _mm_mul_pd(by, _mm_xor_pd(a_xy, both)));  // (−a.x, −a.y)
+  zw = _mm_add_pd(zw, _mm_mul_pd(bz, _mm_xor_pd(a_wz, high)));  // (a.w, −a.z)
+  _mm_storeu_ps(&out->x, _mm_movelh_ps(_mm_cvtpd_ps(xy), _mm_cvtpd_ps(zw)));
   return out;
 }
+
+// The same sums four components at a time, in double: with A1 = (a.w, −a.z, a.y,
+// −a.x), A2 = (a.z, a.w, −a.x, −a.y), A3 = (−a.y, a.x, a.w, −a.z), the product is
+// b.w·a + b.x·A1 + b.y·A2 + b.z·A3, summed in that order.
+__attribute__((target("avx"))) Quat* quaternion_multiply_avx(Quat* out, const Quat* q1, const Quat* q2) {
+  const __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(&q1->x)), b = _mm256_cvtps_pd(_mm_loadu_ps(&q2->x));
+  const __m256d b_xy = _mm256_permute2f128_pd(b, b, 0x00), b_zw = _mm256_permute2f128_pd(b, b, 0x11);
+  const __m256d zwxy = _mm256_permute2f128_pd(a, a, 0x01);
+  const __m256d a1 = _mm256_xor_pd(_mm256_permute_pd(zwxy, 5), _mm256_setr_pd(0.0, -0.0, 0.0, -0.0));
+  const __m256d a2 = _mm256_xor_pd(zwxy, _mm256_setr_pd(0.0, 0.0, -0.0, -0.0));
+  const __m256d a3 = _mm256_xor_pd(_mm256_permute_pd(a, 5), _mm256_setr_pd(-0.0, 0.0, 0.0, -0.0));
+  __m256d sum = _mm256_mul_pd(_mm256_permute_pd(b_zw, 15), a);
+  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_xy, 0), a1));
+  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_xy, 15), a2));
+  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_zw, 0), a3));
+  _mm_storeu_ps(&out->x, _mm256_cvtpd_ps(sum));
+  return out;
+}
+
+namespace {
+
+Quat* choose_multiply(Quat* out, const Quat* q1, const Quat* q2) {
+  quaternion_multiply_kernel = cpu_has_avx() ? quaternion_multiply_avx : quaternion_multiply_sse2;
+  return quaternion_multiply_kernel(out, q1, q2);
+}
+
+}  // namespace
+
+QuaternionMultiplyKernel quaternion_multiply_kernel = choose_multiply;
 
 Quat* quaternion_normalize(Quat* out, const Quat* q) {
   const Q a = wide(*q);

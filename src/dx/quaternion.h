@@ -3,6 +3,7 @@
 // Hamilton product q2·q1). Nothing is normalised unless the name says so.
 #pragma once
 
+#include "dx/cpu.h"
 #include "dx/types.h"
 
 namespace kv::dx {
@@ -16,7 +17,15 @@ Quat* quaternion_rotation_matrix(Quat* out, const Mat4* m);
 // axis = (x, y, z) as it is, angle = 2·acos(w); a null pointer skips that output.
 void quaternion_to_axis_angle(const Quat* q, Vec3* axis, float* angle);
 
-Quat* quaternion_multiply(Quat* out, const Quat* q1, const Quat* q2);
+// Each component's four products summed in double, rounded once; the AVX kernel
+// gives the SSE2 kernel's bits and is chosen at the first call where it runs.
+using QuaternionMultiplyKernel = Quat* (*)(Quat* out, const Quat* q1, const Quat* q2);
+extern QuaternionMultiplyKernel quaternion_multiply_kernel;
+Quat* quaternion_multiply_sse2(Quat* out, const Quat* q1, const Quat* q2);
+Quat* quaternion_multiply_avx(Quat* out, const Quat* q1, const Quat* q2);  // only where cpu_has_avx()
+inline Quat* quaternion_multiply(Quat* out, const Quat* q1, const Quat* q2) {
+  return quaternion_multiply_kernel(out, q1, q2);
+}
 // q / |q|; a zero quaternion gives NaN in every component (0 / 0).
 Quat* quaternion_normalize(Quat* out, const Quat* q);
 // conj(q) / |q|²; a zero quaternion gives NaN in every component.

@@ -157,4 +157,24 @@ TEST(MatrixCommands, OverloadsReachTheirExports) {
   EXPECT_NEAR(affine[0], 3.56f * -129, 0.01);
 }
 
+TEST(QuatCommands, OverloadsAndVec4RoutesReachTheirExports) {
+  float by_floats[4], by_vector[4], angles[3] = {0.3f, -0.7f, 1.1f};
+  p().command("pQuat_RotationXYZ", "LFFF", {by_floats, 0.3f, -0.7f, 1.1f});
+  p().command("pQuat_RotationXYZ", "LL", {by_vector, angles});
+  EXPECT_EQ(std::memcmp(by_floats, by_vector, sizeof by_floats), 0);
+  const std::uint32_t made = p().command("pQuat_MakeNew", "LFFFF", {1.0f, 2.0f, 2.0f, 4.0f});
+  ASSERT_NE(made, 0u);
+  EXPECT_EQ(p().command_float("pQuat_Magnitude", "FL", {made}), 5.0f);
+  EXPECT_EQ(p().command_float("pVec4_Length", "FL", {made}), 5.0f) << "pVec4_Length reaches Quat_Magnitude";
+  float unit[4];
+  p().command("pVec4_Normalize", "LL", {unit, made});
+  EXPECT_EQ(unit[3], 0.8f);
+  p().command("pQuat_Delete", "L", {made});
+  float about_z[4] = {0, 0, 0.47942554f, 0.87758256f}, axis[4] = {9, 9, 9, 9};
+  EXPECT_NEAR(p().command_float("pQuat_GetAxis", "FLL", {axis, about_z}), 1.0f, 1e-6) << "the angle";
+  EXPECT_EQ(axis[3], 9.0f);
+  p().command("pQuat_GetAxis", "LL", {axis, about_z});
+  EXPECT_NEAR(axis[3], 1.0f, 1e-6);
+}
+
 }  // namespace

@@ -60,6 +60,17 @@ const Case kCases[] = {
     {"Mat4_PerspectiveOffCenterRH", "D3DXMatrixPerspectiveOffCenterRH", 16, {}, 6},
     {"Mat4_OrthoOffCenterLH", "D3DXMatrixOrthoOffCenterLH", 16, {}, 6},
     {"Mat4_OrthoOffCenterRH", "D3DXMatrixOrthoOffCenterRH", 16, {}, 6},
+    {"Quat_Mul", "D3DXQuaternionMultiply", 4, {4, 4}, 0},
+    {"Quat_Inverse", "D3DXQuaternionInverse", 4, {4}, 0},
+    {"Quat_Normalize", "D3DXQuaternionNormalize", 4, {4}, 0},
+    {"Quat_Log", "D3DXQuaternionLn", 4, {4}, 0},
+    {"Quat_Exp", "D3DXQuaternionExp", 4, {4}, 0},
+    {"Quat_SLerp", "D3DXQuaternionSlerp", 4, {4, 4}, 1},
+    {"Quat_Squad", "D3DXQuaternionSquad", 4, {4, 4, 4, 4}, 1},
+    {"Quat_BaryCentric", "D3DXQuaternionBaryCentric", 4, {4, 4, 4}, 2},
+    {"Quat_RotationAxisVec", "D3DXQuaternionRotationAxis", 4, {3}, 1},
+    {"Quat_RotationYPR", "D3DXQuaternionRotationYawPitchRoll", 4, {}, 3},
+    {"Quat_FromMat4", "D3DXQuaternionRotationMatrix", 4, {16}, 0},
 };
 
 TEST(VectorOracle, CommandsBackedByD3dxAgreeWithWinesD3dx) {

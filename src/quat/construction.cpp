@@ -1,0 +1,94 @@
+#include "quat/construction.h"
+
+#include "frame/pool.h"
+#include "quat/quat.h"
+#include "vector/angles.h"
+
+using namespace kv;
+using namespace kv::quat;
+
+namespace {
+
+std::int32_t fill(Handle h, const Quat& q) {
+  put(h, q);
+  return 0;
+}
+
+std::int32_t euler(Handle out, Handle q, float unit) {
+  Vec3 e = euler_angles(get(q));
+  if (unit != 1) e = vec::map(e, [unit](float a) { return a * unit; });
+  vec::put(out, e);
+  return 0;
+}
+
+}  // namespace
+
+KV_EXPORT Handle Quat_MakeNewEx(float x, float y, float z, float w) {
+  const Handle h = frame::pool(frame::PoolId::Quat).make_new();
+  if (h) put(h, {x, y, z, w});
+  return h;
+}
+
+KV_EXPORT std::int32_t Quat_Identity(Handle q) { return fill(q, {0, 0, 0, 1}); }
+
+// Exact, in the order x, y, z, w; −0 counts as 0, and (0, 0, 0, −1), the same
+// rotation, is not the identity.
+KV_EXPORT std::int32_t Quat_IsIdentity(Handle h) {
+  const Quat q = get(h);
+  return q.x == 0 && q.y == 0 && q.z == 0 && q.w == 1;
+}
+
+KV_EXPORT std::int32_t Quat_RotationX(Handle q, float angle) { return fill(q, about_axis(0, angle)); }
+KV_EXPORT std::int32_t Quat_RotationY(Handle q, float angle) { return fill(q, about_axis(1, angle)); }
+KV_EXPORT std::int32_t Quat_RotationZ(Handle q, float angle) { return fill(q, about_axis(2, angle)); }
+KV_EXPORT std::int32_t Quat_RotationXYZ(Handle q, float ax, float ay, float az) { return fill(q, rotation_xyz(ax, ay, az)); }
+
+KV_EXPORT std::int32_t Quat_RotationVecXYZ(Handle q, Handle angles) {
+  const Vec3 a = vec::get<3>(angles);
+  return fill(q, rotation_xyz(a.c[0], a.c[1], a.c[2]));
+}
+
+KV_EXPORT std::int32_t Quat_RotationYPR(Handle q, float yaw, float pitch, float roll) {
+  Quat r;
+  dx::quaternion_rotation_yaw_pitch_roll(&r, yaw, pitch, roll);
+  return fill(q, r);
+}
+
+KV_EXPORT std::int32_t Quat_RotationAxis(Handle q, float x, float y, float z, float angle) {
+  return fill(q, about({{x, y, z}}, angle));
+}
+KV_EXPORT std::int32_t Quat_RotationAxisVec(Handle q, Handle axis, float angle) {
+  return fill(q, about(vec::get<3>(axis), angle));
+}
+
+// The rotation in m's upper 3×3, with the sign the trace branch gives.
+KV_EXPORT std::int32_t Quat_FromMat4(Handle q, Handle m) {
+  const dx::Mat4 matrix = load<dx::Mat4>(m);
+  Quat r;
+  dx::quaternion_rotation_matrix(&r, &matrix);
+  return fill(q, r);
+}
+
+KV_EXPORT std::int32_t Quat_GetEulerRad(Handle out, Handle q) { return euler(out, q, 1); }
+KV_EXPORT std::int32_t Quat_GetEulerDeg(Handle out, Handle q) { return euler(out, q, vec::kRadToDeg); }
+
+// The axis (x, y, z of q, not normalised) into out's x, y, z and the angle
+// 2·acos(w) into its w: out must hold four floats.
+KV_EXPORT std::int32_t Quat_GetAxis(Handle out, Handle q) {
+  const Quat r = get(q);
+  Vec3 axis;
+  float angle;
+  dx::quaternion_to_axis_angle(&r, &axis, &angle);
+  vec::put(out, axis);
+  store_float(out, 3, angle);
+  return 0;
+}
+
+KV_EXPORT FloatBits Quat_GetAxisEx(Handle axis, Handle q) {
+  const Quat r = get(q);
+  Vec3 a;
+  float angle = 0;
+  dx::quaternion_to_axis_angle(&r, &a, &angle);
+  vec::put(axis, a);
+  return bits_of(angle);
+}
