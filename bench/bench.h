@@ -25,6 +25,21 @@ double best_ns_per_op(long ops, Body body, int runs = 5) {
   return best;
 }
 
+// Two bodies timed in alternation, run by run, so that a change of clock speed
+// or a neighbour's load during the measurement falls on both: the best of each.
+struct Pair {
+  double first_ns, second_ns;
+};
+template <class First, class Second>
+Pair best_pair_ns(long ops, First first, Second second, int runs = 15) {
+  Pair best{1e30, 1e30};
+  for (int r = 0; r < runs; ++r) {
+    best.first_ns = std::min(best.first_ns, best_ns_per_op(ops, first, 1));
+    best.second_ns = std::min(best.second_ns, best_ns_per_op(ops, second, 1));
+  }
+  return best;
+}
+
 // A row of the report: what was timed, ours, the reference, the ratio and the goal.
 inline void report(const char* what, double ours_ns, const char* reference, double reference_ns, double goal_ratio) {
   const double ratio = reference_ns / ours_ns;

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr long kCalls = 2000000;
-constexpr int kInputs = 64;
+constexpr int kInputs = 64;  // a power of two
 
 // Well-conditioned affine matrices and unit quaternions, all elements non-zero.
 struct Inputs {
@@ -33,16 +33,37 @@ Fn oracle(const char* name) {
   return reinterpret_cast<Fn>(GetProcAddress(d3dx, name));
 }
 
+// Calls body(i, j) over the inputs.
 template <class Body>
-double time_calls(Body body) {
-  return kvb::best_ns_per_op(kCalls, [&] {
-    for (long i = 0; i < kCalls; ++i) body(int(i % kInputs), int((i + 1) % kInputs));
-  });
+auto calls(Body body) {
+  return [body] {
+    for (long i = 0; i < kCalls; ++i) body(int(i & (kInputs - 1)), int((i + 1) & (kInputs - 1)));
+  };
+}
+
+// Ours against Wine's d3dx9_43 doing the same work, timed in alternation.
+template <class Ours, class Theirs>
+void versus(const char* name, Ours ours, const char* reference, Theirs theirs, double goal) {
+  const kvb::Pair t = kvb::best_pair_ns(kCalls, calls(ours), calls(theirs));
+  kvb::report(name, t.first_ns, reference, t.second_ns, goal);
+}
+
+using GetX = std::uint32_t (*)(const float*);
+GetX floor_export;
+
+// Ours against the floor (the cheapest export, Vec4_GetX), timed in alternation.
+template <class Ours>
+void versus_floor(const char* name, Ours ours, double goal) {
+  static float v[kInputs][4];
+  static volatile std::uint32_t sink;
+  const kvb::Pair t = kvb::best_pair_ns(kCalls, calls(ours), calls([](int i, int) { sink = floor_export(v[i]); }));
+  kvb::report_floor(name, t.first_ns, t.second_ns, goal);
 }
 
 }  // namespace
 
-void bench_commands(const kvt::Plugin& plugin, double floor) {
+void bench_commands(const kvt::Plugin& plugin) {
+  floor_export = reinterpret_cast<GetX>(plugin.address("Vec4_GetX"));
   static Inputs in;
   static float out[16];
   volatile std::uint32_t sink = 0;
@@ -57,30 +78,42 @@ void bench_commands(const kvt::Plugin& plugin, double floor) {
   auto inverse = reinterpret_cast<Two>(plugin.address("Mat4_Inverse"));
   auto d3dx_mul = oracle<MatMat>("D3DXMatrixMultiply");
   auto d3dx_inverse = oracle<Inv>("D3DXMatrixInverse");
-  kvb::report("Mat4_Mul", time_calls([&](int i, int j) { mul(out, in.m[i], in.m[j]); }), "D3DXMatrixMultiply",
-              time_calls([&](int i, int j) { d3dx_mul(out, in.m[i], in.m[j]); }), 2.5);
-  kvb::report("Mat4_Inverse", time_calls([&](int i, int) { inverse(out, in.m[i]); }), "D3DXMatrixInverse",
-              time_calls([&](int i, int) { d3dx_inverse(out, nullptr, in.m[i]); }), 2);
+  versus("Mat4_Mul", [&](int i, int j) { mul(out, in.m[i], in.m[j]); }, "D3DXMatrixMultiply",
+         [&](int i, int j) { d3dx_mul(out, in.m[i], in.m[j]); }, 2.5);
+  versus("Mat4_Inverse", [&](int i, int) { inverse(out, in.m[i]); }, "D3DXMatrixInverse",
+         [&](int i, int) { d3dx_inverse(out, nullptr, in.m[i]); }, 2);
 
   auto get_element = reinterpret_cast<GetElement>(plugin.address("Mat4_GetElement"));
   auto get_translation = reinterpret_cast<Get>(plugin.address("Mat4_GetTranslationX"));
   auto copy = reinterpret_cast<Two>(plugin.address("Mat4_Copy"));
   auto identity = reinterpret_cast<One>(plugin.address("Mat4_Identity"));
-  kvb::report_floor("Mat4_GetElement", time_calls([&](int i, int) { sink = get_element(in.m[i], 2, 3); }), floor, 2);
-  kvb::report_floor("Mat4_GetTranslationX", time_calls([&](int i, int) { sink = get_translation(in.m[i]); }), floor, 2);
-  kvb::report_floor("Mat4_Copy", time_calls([&](int i, int) { copy(out, in.m[i]); }), floor, 2);
-  kvb::report_floor("Mat4_Identity", time_calls([&](int, int) { identity(out); }), floor, 2);
+  versus_floor("Mat4_GetElement", [&](int i, int) { sink = get_element(in.m[i], 2, 3); }, 2);
+  versus_floor("Mat4_GetTranslationX", [&](int i, int) { sink = get_translation(in.m[i]); }, 2);
+  versus_floor("Mat4_Copy", [&](int i, int) { copy(out, in.m[i]); }, 2);
+  versus_floor("Mat4_Identity", [&](int, int) { identity(out); }, 2);
 
   using Slerp = std::int32_t (*)(float*, const float*, const float*, float);
   using D3dxSlerp = float*(__stdcall*)(float*, const float*, const float*, float);
   auto slerp = reinterpret_cast<Slerp>(plugin.address("Quat_SLerp"));
   auto d3dx_slerp = oracle<D3dxSlerp>("D3DXQuaternionSlerp");
-  kvb::report("Quat_SLerp", time_calls([&](int i, int j) { slerp(out, in.q[i], in.q[j], 0.3f); }),
-              "D3DXQuaternionSlerp", time_calls([&](int i, int j) { d3dx_slerp(out, in.q[i], in.q[j], 0.3f); }), 2);
+  versus("Quat_SLerp", [&](int i, int j) { slerp(out, in.q[i], in.q[j], 0.3f); }, "D3DXQuaternionSlerp",
+         [&](int i, int j) { d3dx_slerp(out, in.q[i], in.q[j], 0.3f); }, 2);
   auto quat_mul = reinterpret_cast<Three>(plugin.address("Quat_Mul"));
   auto conjugate = reinterpret_cast<Two>(plugin.address("Quat_Conjugate"));
   auto magnitude = reinterpret_cast<Get>(plugin.address("Quat_Magnitude"));
-  kvb::report_floor("Quat_Mul", time_calls([&](int i, int j) { quat_mul(out, in.q[i], in.q[j]); }), floor, 2.5);
-  kvb::report_floor("Quat_Conjugate", time_calls([&](int i, int) { conjugate(out, in.q[i]); }), floor, 2.5);
-  kvb::report_floor("Quat_Magnitude", time_calls([&](int i, int) { sink = magnitude(in.q[i]); }), floor, 2.5);
+  versus_floor("Quat_Mul", [&](int i, int j) { quat_mul(out, in.q[i], in.q[j]); }, 2.5);
+  versus_floor("Quat_Conjugate", [&](int i, int) { conjugate(out, in.q[i]); }, 2.5);
+  versus_floor("Quat_Magnitude", [&](int i, int) { sink = magnitude(in.q[i]); }, 2.5);
+
+  // Spheres and boxes inside a perspective frustum: all six planes are tested.
+  using Sphere = std::int32_t (*)(const float*, float, float, float, float);
+  using Box = std::int32_t (*)(const float*, float, float, float, float, float, float);
+  using Extract = std::int32_t (*)(float*, const float*);
+  static float frustum[24];
+  const float projection[16] = {1, 0, 0, 0, 0, 1.5f, 0, 0, 0, 0, 100 / 99.0f, 1, 0, 0, -100 / 99.0f, 0};
+  reinterpret_cast<Extract>(plugin.address("Frustum_ExtractVP"))(frustum, projection);
+  auto sphere = reinterpret_cast<Sphere>(plugin.address("Frustum_TestSphere"));
+  auto box = reinterpret_cast<Box>(plugin.address("Frustum_TestAABB"));
+  versus_floor("Frustum_TestSphere (inside)", [&](int, int) { sink = sphere(frustum, 0.5f, 0.2f, 20, 1); }, 4);
+  versus_floor("Frustum_TestAABB (inside)", [&](int, int) { sink = box(frustum, -1, -1, 10, 1, 2, 12); }, 8);
 }

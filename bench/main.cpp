@@ -5,14 +5,15 @@
 
 void bench_pools(const kvt::Plugin& plugin);
 void bench_dx();
-double bench_vectors(const kvt::Plugin& plugin);
-void bench_commands(const kvt::Plugin& plugin, double floor_ns);
+void bench_vectors(const kvt::Plugin& plugin);
+void bench_commands(const kvt::Plugin& plugin);
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
   std::printf("Kestrom_Vandu benchmarks (best of 5 runs, ns per operation)\n");
   bench_pools(plugin);
   bench_dx();
-  bench_commands(plugin, bench_vectors(plugin));
+  bench_vectors(plugin);
+  bench_commands(plugin);
   return 0;
 }

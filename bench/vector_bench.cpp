@@ -49,8 +49,7 @@ void bench_transforms(const kvt::Plugin& plugin, float (*a)[4], float (*b)[4]) {
 
 }  // namespace
 
-// Returns the floor, for the other command benchmarks of the run.
-double bench_vectors(const kvt::Plugin& plugin) {
+void bench_vectors(const kvt::Plugin& plugin) {
   using Unary = std::uint32_t (*)(const float*);
   using Binary = std::uint32_t (*)(const float*, const float*);
   using Ternary = std::int32_t (*)(float*, const float*, const float*);
@@ -90,5 +89,4 @@ double bench_vectors(const kvt::Plugin& plugin) {
   std::printf("%-44s %8.1f ns  (the floor: one export call and one load)\n", "Vec4_GetX", floor);
   bench_transforms(plugin, a, b);
   for (const auto& r : rows) kvb::report_floor(r.name, r.ns, floor, r.goal);
-  return floor;
 }

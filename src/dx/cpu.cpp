@@ -15,4 +15,9 @@ bool cpu_has_avx() {
   return (lo & 6) == 6;
 }
 
+bool cpu_has_fma() {
+  unsigned a, b, c, d;
+  return cpu_has_avx() && __get_cpuid(1, &a, &b, &c, &d) && (c & bit_FMA);
+}
+
 }  // namespace kv::dx

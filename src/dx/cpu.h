@@ -5,5 +5,6 @@
 namespace kv::dx {
 
 bool cpu_has_avx();
+bool cpu_has_fma();  // AVX with fused multiply-add
 
 }  // namespace kv::dx

@@ -99,18 +99,34 @@ Quat* quaternion_multiply_sse2(Quat* out, const Quat* q1, const Quat* q2) {
 
 // The same sums four components at a time, in double: with A1 = (a.w, −a.z, a.y,
 // −a.x), A2 = (a.z, a.w, −a.x, −a.y), A3 = (−a.y, a.x, a.w, −a.z), the product is
-// b.w·a + b.x·A1 + b.y·A2 + b.z·A3, summed in that order.
-__attribute__((target("avx"))) Quat* quaternion_multiply_avx(Quat* out, const Quat* q1, const Quat* q2) {
+// b.w·a + b.x·A1 + b.y·A2 + b.z·A3, summed in that order. Fused multiply-adds
+// give the same bits: each product of two singles is exact in double.
+struct Terms {
+  __m256d b[4], a[4];  // the product is Σ b[k]·a[k], summed in this order
+};
+
+inline __attribute__((always_inline, target("avx"))) Terms four_wide_terms(const Quat* q1, const Quat* q2) {
   const __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(&q1->x)), b = _mm256_cvtps_pd(_mm_loadu_ps(&q2->x));
   const __m256d b_xy = _mm256_permute2f128_pd(b, b, 0x00), b_zw = _mm256_permute2f128_pd(b, b, 0x11);
   const __m256d zwxy = _mm256_permute2f128_pd(a, a, 0x01);
-  const __m256d a1 = _mm256_xor_pd(_mm256_permute_pd(zwxy, 5), _mm256_setr_pd(0.0, -0.0, 0.0, -0.0));
-  const __m256d a2 = _mm256_xor_pd(zwxy, _mm256_setr_pd(0.0, 0.0, -0.0, -0.0));
-  const __m256d a3 = _mm256_xor_pd(_mm256_permute_pd(a, 5), _mm256_setr_pd(-0.0, 0.0, 0.0, -0.0));
-  __m256d sum = _mm256_mul_pd(_mm256_permute_pd(b_zw, 15), a);
-  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_xy, 0), a1));
-  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_xy, 15), a2));
-  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_permute_pd(b_zw, 0), a3));
+  return {{_mm256_permute_pd(b_zw, 15), _mm256_permute_pd(b_xy, 0), _mm256_permute_pd(b_xy, 15), _mm256_permute_pd(b_zw, 0)},
+          {a, _mm256_xor_pd(_mm256_permute_pd(zwxy, 5), _mm256_setr_pd(0.0, -0.0, 0.0, -0.0)),
+           _mm256_xor_pd(zwxy, _mm256_setr_pd(0.0, 0.0, -0.0, -0.0)),
+           _mm256_xor_pd(_mm256_permute_pd(a, 5), _mm256_setr_pd(-0.0, 0.0, 0.0, -0.0))}};
+}
+
+__attribute__((target("avx"))) Quat* quaternion_multiply_avx(Quat* out, const Quat* q1, const Quat* q2) {
+  const Terms t = four_wide_terms(q1, q2);
+  __m256d sum = _mm256_mul_pd(t.b[0], t.a[0]);
+  for (int k = 1; k < 4; ++k) sum = _mm256_add_pd(sum, _mm256_mul_pd(t.b[k], t.a[k]));
+  _mm_storeu_ps(&out->x, _mm256_cvtpd_ps(sum));
+  return out;
+}
+
+__attribute__((target("avx,fma"))) Quat* quaternion_multiply_fma(Quat* out, const Quat* q1, const Quat* q2) {
+  const Terms t = four_wide_terms(q1, q2);
+  __m256d sum = _mm256_mul_pd(t.b[0], t.a[0]);
+  for (int k = 1; k < 4; ++k) sum = _mm256_fmadd_pd(t.b[k], t.a[k], sum);
   _mm_storeu_ps(&out->x, _mm256_cvtpd_ps(sum));
   return out;
 }
@@ -118,7 +134,9 @@ __attribute__((target("avx"))) Quat* quaternion_multiply_avx(Quat* out, const Qu
 namespace {
 
 Quat* choose_multiply(Quat* out, const Quat* q1, const Quat* q2) {
-  quaternion_multiply_kernel = cpu_has_avx() ? quaternion_multiply_avx : quaternion_multiply_sse2;
+  quaternion_multiply_kernel = cpu_has_fma()   ? quaternion_multiply_fma
+                               : cpu_has_avx() ? quaternion_multiply_avx
+                                               : quaternion_multiply_sse2;
   return quaternion_multiply_kernel(out, q1, q2);
 }
 

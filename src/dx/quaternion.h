@@ -23,6 +23,7 @@ using QuaternionMultiplyKernel = Quat* (*)(Quat* out, const Quat* q1, const Quat
 extern QuaternionMultiplyKernel quaternion_multiply_kernel;
 Quat* quaternion_multiply_sse2(Quat* out, const Quat* q1, const Quat* q2);
 Quat* quaternion_multiply_avx(Quat* out, const Quat* q1, const Quat* q2);  // only where cpu_has_avx()
+Quat* quaternion_multiply_fma(Quat* out, const Quat* q1, const Quat* q2);  // only where cpu_has_fma()
 inline Quat* quaternion_multiply(Quat* out, const Quat* q1, const Quat* q2) {
   return quaternion_multiply_kernel(out, q1, q2);
 }

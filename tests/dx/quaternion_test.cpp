@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "dx/matrix.h"
 #include "support/ulp.h"
@@ -14,6 +16,27 @@ namespace {
 using namespace kv::dx;
 
 const Quat kQ{1, 2, 4, 10}, kR{-3, 4, -5, 7}, kT{-1111, 111, -11, 1};
+
+// The product kernels form the same exact products and sums: identical bits.
+TEST(DxQuaternion, ProductKernelsAgreeBitForBit) {
+  if (!cpu_has_avx()) GTEST_SKIP() << "no AVX here";
+  std::mt19937 rng(23);
+  std::uniform_real_distribution<float> u(-100, 100);
+  for (int draw = 0; draw < 5000; ++draw) {
+    const float scale = draw % 4 == 0 ? 1e-30f : 1.0f;
+    Quat a{u(rng) * scale, u(rng), u(rng), u(rng) * scale}, b{u(rng), u(rng) * scale, u(rng), u(rng)};
+    Quat sse2, avx, fma;
+    quaternion_multiply_sse2(&sse2, &a, &b);
+    quaternion_multiply_avx(&avx, &a, &b);
+    ASSERT_EQ(std::memcmp(&sse2, &avx, sizeof avx), 0) << draw;
+    if (cpu_has_fma()) {
+      quaternion_multiply_fma(&fma, &a, &b);
+      ASSERT_EQ(std::memcmp(&sse2, &fma, sizeof fma), 0) << draw;
+      quaternion_multiply_fma(&b, &a, &b);  // in place
+      ASSERT_EQ(std::memcmp(&sse2, &b, sizeof b), 0) << draw;
+    }
+  }
+}
 
 TEST(DxQuaternion, ProductInverseLogAndExp) {
   Quat r;

@@ -177,4 +177,25 @@ TEST(QuatCommands, OverloadsAndVec4RoutesReachTheirExports) {
   EXPECT_NEAR(axis[3], 1.0f, 1e-6);
 }
 
+TEST(PlaneCommands, KeywordsReachPlaneAndVectorExports) {
+  const std::uint32_t plane = p().command("pPlane_MakeNew", "LFFFF", {0.0f, 3.0f, 4.0f, -10.0f});
+  ASSERT_NE(plane, 0u);
+  EXPECT_EQ(p().command_float("pPlane_GetD", "FL", {plane}), -10.0f);
+  EXPECT_EQ(p().command_float("pPlane_Length", "FL", {plane}), 5.0f) << "the normal's length";
+  float origin[3] = {0, 0, 0}, direction[3] = {0, 0, 0.5f}, hit[4], normal[3];
+  EXPECT_EQ(p().command("pPlane_RayCast", "LLLLLL", {hit, normal, plane, origin, direction}), 1u);
+  EXPECT_EQ(hit[2], 2.5f); EXPECT_EQ(hit[3], 5.0f);
+  EXPECT_EQ(normal[1], 0.6f); EXPECT_EQ(normal[2], 0.8f);
+  p().command("pPlane_Inverse", "LL", {plane, plane});
+  EXPECT_EQ(p().command_float("pPlane_GetB", "FL", {plane}), -3.0f);
+  p().command("pPlane_Delete", "L", {plane});
+  const std::uint32_t f = p().command("pFrustum_MakeNew", "L", {});
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  p().command("pFrustum_ExtractVP", "LL", {f, identity});
+  EXPECT_EQ(p().command("pFrustum_IntersectAABC", "LLFFFF", {f, 0.0f, 0.0f, 0.0f, 2.0f}), 1u);
+  EXPECT_EQ(p().command("pFrustum_IntersectSphere", "LLFFFF", {f, 0.0f, 3.0f, 0.0f, 1.0f}), 0xFFFFFFFFu);
+  EXPECT_EQ(p().command_float("pFrustum_TestSphereEx", "FLFFFF", {f, 0.0f, 0.0f, 0.5f, 0.25f}), 1.75f);
+  p().command("pFrustum_Delete", "L", {f});
+}
+
 }  // namespace

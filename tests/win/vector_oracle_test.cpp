@@ -71,6 +71,10 @@ const Case kCases[] = {
     {"Quat_RotationAxisVec", "D3DXQuaternionRotationAxis", 4, {3}, 1},
     {"Quat_RotationYPR", "D3DXQuaternionRotationYawPitchRoll", 4, {}, 3},
     {"Quat_FromMat4", "D3DXQuaternionRotationMatrix", 4, {16}, 0},
+    {"Plane_FromPointNormal", "D3DXPlaneFromPointNormal", 4, {3, 3}, 0},
+    {"Plane_FromPoints", "D3DXPlaneFromPoints", 4, {3, 3, 3}, 0},
+    {"Plane_Normalize", "D3DXPlaneNormalize", 4, {4}, 0},
+    {"Plane_Transform", "D3DXPlaneTransform", 4, {4, 16}, 0},
 };
 
 TEST(VectorOracle, CommandsBackedByD3dxAgreeWithWinesD3dx) {
