@@ -47,8 +47,11 @@ TEST(Plane, DotsAndRaycast) {
   EXPECT_EQ(hit[3], -5.0f) << "behind the origin: t < 0";
   EXPECT_EQ(normal[1], 1.0f);
   float untouched[4] = {7, 7, 7, 7}, normal_untouched[3] = {7, 7, 7};
-  EXPECT_EQ(Plane_Raycast(h(untouched), h(normal_untouched), h(floor_plane), h(origin), h(flat)), 0);
-  EXPECT_EQ(untouched[0], 7.0f); EXPECT_EQ(normal_untouched[0], 7.0f);
+  const float nan_direction[3] = {0, kNaN, 0};
+  for (const float* direction : {flat, nan_direction}) {
+    EXPECT_EQ(Plane_Raycast(h(untouched), h(normal_untouched), h(floor_plane), h(origin), h(direction)), 0);
+    EXPECT_EQ(untouched[0], 7.0f); EXPECT_EQ(untouched[3], 7.0f); EXPECT_EQ(normal_untouched[0], 7.0f);
+  }
   // hit is the plane itself and a normal is wanted: the plane is read first.
   float shared[4] = {0, 3, 0, 0};
   EXPECT_EQ(Plane_Raycast(h(shared), h(normal), h(shared), h(origin), h(down)), 1);
@@ -107,6 +110,14 @@ TEST(Frustum, ExtractionFromMatrices) {
   const Planes skew = extracted(off);
   const float right_left[8] = {-0.894427f, 0, 0.447214f, 0, 0.894427f, 0, 1.341641f, 0};
   EXPECT_TRUE(floats_close(right_left, skew.f, 8, 4, 1e-6f));
+  // A wide view: right and left share one scale, bottom and top another, so all
+  // six normals come out unit length.
+  float wide[16];
+  std::memcpy(wide, kPerspective, sizeof wide);
+  wide[5] = 1.5f;
+  const Planes wide_view = extracted(wide);
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(std::hypot(wide_view.f[4 * i], wide_view.f[4 * i + 1], wide_view.f[4 * i + 2]), 1, 2e-7) << i;
+  EXPECT_NEAR(wide_view.f[9], 0.83205029f, 1e-7) << "bottom: (0, 1.5, 1) made unit";
   // The matrix may lie inside the frustum value: it is read before any plane is stored.
   Planes overlapping;
   std::memcpy(overlapping.f + 4, kPerspective, sizeof kPerspective);

@@ -107,6 +107,24 @@ TEST(Matrix, WorldTurnsMoveThePositionLocalTurnsKeepIt) {
   Mat4_Mul(h(&expected), h(&rz), h(&expected));
   Mat4_RotateLocalXYZ(h(&got), h(&in), 0.2f, -0.9f, 1.3f);
   EXPECT_TRUE(values_close(expected, got, 0));
+  // Each single-axis turn: in·R about the world axis, R·in about its own.
+  const struct {
+    const char* name;
+    std::int32_t (*turn)(Handle, Handle, float);
+    std::int32_t (*rotation)(Handle, float);
+    bool local;
+  } turns[] = {
+      {"RotateX", Mat4_RotateX, Mat4_RotationX, false},          {"RotateY", Mat4_RotateY, Mat4_RotationY, false},
+      {"RotateZ", Mat4_RotateZ, Mat4_RotationZ, false},          {"RotateLocalX", Mat4_RotateLocalX, Mat4_RotationX, true},
+      {"RotateLocalY", Mat4_RotateLocalY, Mat4_RotationY, true}, {"RotateLocalZ", Mat4_RotateLocalZ, Mat4_RotationZ, true},
+  };
+  for (const auto& t : turns) {
+    Mat4 r;
+    t.rotation(h(&r), 0.7f);
+    t.local ? Mat4_Mul(h(&expected), h(&r), h(&in)) : Mat4_Mul(h(&expected), h(&in), h(&r));
+    t.turn(h(&got), h(&in), 0.7f);
+    EXPECT_TRUE(values_close(expected, got, 0)) << t.name;
+  }
   // An axis turn about a coordinate axis is that axis's turn.
   Mat4_RotateAxis(h(&got), h(&in), 0, 2, 0, -0.9f);
   Mat4_Mul(h(&expected), h(&in), h(&ry));
@@ -137,9 +155,22 @@ TEST(Matrix, ScaleRowsAndMeasureColumns) {
   const float scales[3] = {from_bits(Mat4_GetScaleX(h(&m))), from_bits(Mat4_GetScaleY(h(&m))),
                            from_bits(Mat4_GetScaleZ(h(&m)))};
   EXPECT_EQ(scales[0], 2.0f); EXPECT_EQ(scales[1], 3.0f); EXPECT_EQ(scales[2], 4.0f);
-  Mat4_SetTranslation(h(&m), h(&m), 7, 8, 9);
-  Mat4_ScaleGlobal(h(&m), h(&m), 5, 6, 7);
-  EXPECT_EQ(m.m[3][0], 7.0f) << "ScaleGlobal keeps the translation";
+  // On a general matrix: ScaleLocal scales rows, ScaleGlobal columns (not row 4),
+  // SetScale sets row lengths.
+  const Mat4 in = sample();
+  Mat4 local, global, set;
+  Mat4_ScaleLocal(h(&local), h(&in), 2, 3, 4);
+  Mat4_ScaleGlobal(h(&global), h(&in), 2, 3, 4);
+  Mat4_SetScale(h(&set), h(&in), 2, 3, 4);
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      const float s[3] = {2, 3, 4};
+      EXPECT_EQ(local.m[r][c], r < 3 && c < 3 ? in.m[r][c] * s[r] : in.m[r][c]) << r << c;
+      EXPECT_EQ(global.m[r][c], r < 3 && c < 3 ? in.m[r][c] * s[c] : in.m[r][c]) << r << c;
+    }
+    if (r < 3) EXPECT_NEAR(std::hypot(set.m[r][0], set.m[r][1], set.m[r][2]), r + 2, 4e-7 * (r + 2)) << r;
+  }
+  EXPECT_EQ(std::memcmp(set.m[3], in.m[3], 16), 0) << "SetScale keeps row 4";
   // A turned matrix scaled along its own X: rows and columns disagree.
   Mat4_RotationZ(h(&m), 0.5f);
   Mat4_ScaleLocal(h(&m), h(&m), 2, 1, 1);

@@ -53,7 +53,14 @@ TEST(Quat, XYZIsXThenYThenZAndMatchesTheMatrix) {
   Quat_GetEulerRad(h(rad), h(&q));
   EXPECT_TRUE(floats_close(angles, rad, 3, 8));
   Quat_GetEulerDeg(h(deg), h(&q));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(deg[i], rad[i] * 57.2957802f) << i;
+  const float degrees[3] = {17.188734f, -40.107044f, 63.025357f};
+  EXPECT_TRUE(floats_close(degrees, deg, 3, 16));
+  // Not normalised first: twice q keeps the two arc tangents, not the arc sine.
+  const Q doubled{{2 * q.c[0], 2 * q.c[1], 2 * q.c[2], 2 * q.c[3]}};
+  float from_doubled[3];
+  Quat_GetEulerRad(h(from_doubled), h(&doubled));
+  EXPECT_EQ(from_doubled[0], rad[0]); EXPECT_EQ(from_doubled[2], rad[2]);
+  EXPECT_FALSE(from_doubled[1] == rad[1]);
 }
 
 TEST(Quat, WorldTurnsFollowLocalTurnsPrecede) {
@@ -101,6 +108,11 @@ TEST(Quat, WorldTurnsFollowLocalTurnsPrecede) {
   Quat_RotateAxis(h(&single), h(&doubled), 0, 0, 5, 0.4f);
   Quat_Mul(h(&expected), h(&doubled), h(&r));
   EXPECT_TRUE(floats_close(expected.c, single.c, 4, 2));
+  Quat_RotateAxisVec(h(&single), h(&doubled), h(axis), 0.4f);
+  EXPECT_TRUE(floats_close(expected.c, single.c, 4, 2)) << "world: q then r";
+  Quat_RotateLocalAxis(h(&single), h(&doubled), 0, 0, 5, 0.4f);
+  Quat_Mul(h(&expected), h(&r), h(&doubled));
+  EXPECT_TRUE(floats_close(expected.c, single.c, 4, 2)) << "local: r then q";
 }
 
 TEST(Quat, IdentityConjugateMagnitudeAndAxis) {

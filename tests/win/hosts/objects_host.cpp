@@ -1,6 +1,7 @@
 // Stand-in for the host's 3D objects DLL: a few object records with position,
-// rotation and scale at the host's offsets, a world matrix per object, and a
-// record of the world-matrix calls for the tests to inspect.
+// rotation and scale at the host's offsets, a world matrix per object, and a log
+// of the calls for the tests to inspect. Object 9 answers with an address that
+// is negative as a signed integer, which must never be read.
 #include <cstdint>
 #include <cstring>
 
@@ -17,6 +18,13 @@ struct ObjectRecord {
 ObjectRecord records[kObjects];
 float worlds[kObjects][16];
 int last_get_object = -1, last_get_selector = -1, last_set_object = -1;
+char calls[64];  // one letter per call since the reset: O GetObjectA, G GetWorldMatrix, S SetWorldMatrix
+int call_count;
+
+void log_call(char letter) {
+  if (call_count < int(sizeof calls) - 1) calls[call_count++] = letter;
+  calls[call_count] = '\0';
+}
 
 bool exists(std::int32_t object) { return object >= 1 && object < kObjects; }
 
@@ -27,14 +35,20 @@ void put3(unsigned char* record, std::size_t offset, float x, float y, float z) 
 
 }  // namespace
 
-extern "C" void* __cdecl host_GetObjectA(std::int32_t object) { return exists(object) ? &records[object] : nullptr; }
+extern "C" void* __cdecl host_GetObjectA(std::int32_t object) {
+  log_call('O');
+  if (object == 9) return reinterpret_cast<void*>(std::uintptr_t(0xFFFF0000u));
+  return exists(object) ? &records[object] : nullptr;
+}
 
 extern "C" void __cdecl host_GetWorldMatrix(std::int32_t object, std::int32_t selector, float* matrix) {
+  log_call('G');
   last_get_object = object, last_get_selector = selector;
   if (exists(object)) std::memcpy(matrix, worlds[object], sizeof worlds[object]);
 }
 
 extern "C" void __cdecl host_SetWorldMatrix(std::int32_t object, float* matrix) {
+  log_call('S');
   last_set_object = object;
   if (exists(object)) std::memcpy(worlds[object], matrix, sizeof worlds[object]);
 }
@@ -49,7 +63,11 @@ extern "C" void __cdecl SubstituteHost_ResetObjects() {
     for (int e = 0; e < 16; ++e) worlds[i][e] = e % 5 == 0 ? 1.0f : 0.0f;
   }
   last_get_object = last_get_selector = last_set_object = -1;
+  call_count = 0, calls[0] = '\0';
 }
+
+extern "C" const char* __cdecl SubstituteHost_ObjectCalls() { return calls; }
+extern "C" void __cdecl SubstituteHost_ClearCalls() { call_count = 0, calls[0] = '\0'; }
 
 extern "C" void __cdecl SubstituteHost_LastWorldCalls(int* get_object, int* get_selector, int* set_object) {
   *get_object = last_get_object, *get_selector = last_get_selector, *set_object = last_set_object;
