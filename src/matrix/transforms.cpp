@@ -136,6 +136,10 @@ KV_EXPORT std::int32_t Mat4_RemoveScaling(Handle o, Handle i) {
 }
 
 KV_EXPORT FloatBits Mat4_GetScaleX(Handle m) { return column_length(m, 0); }
+KV_EXPORT std::int32_t Mat4_GetScaleVec(Handle out, Handle m) {
+  vec::put<3>(out, {{float_of(column_length(m, 0)), float_of(column_length(m, 1)), float_of(column_length(m, 2))}});
+  return 0;
+}
 KV_EXPORT FloatBits Mat4_GetScaleY(Handle m) { return column_length(m, 1); }
 KV_EXPORT FloatBits Mat4_GetScaleZ(Handle m) { return column_length(m, 2); }
 

@@ -33,6 +33,7 @@ KV_EXPORT std::int32_t Mat4_RemoveScaling(kv::Handle out, kv::Handle in);
 KV_EXPORT kv::FloatBits Mat4_GetScaleX(kv::Handle m);
 KV_EXPORT kv::FloatBits Mat4_GetScaleY(kv::Handle m);
 KV_EXPORT kv::FloatBits Mat4_GetScaleZ(kv::Handle m);
+KV_EXPORT std::int32_t Mat4_GetScaleVec(kv::Handle out, kv::Handle m);  // the three column lengths
 
 KV_EXPORT std::int32_t Mat4_SetTranslation(kv::Handle out, kv::Handle in, float x, float y, float z);
 KV_EXPORT kv::FloatBits Mat4_GetTranslationX(kv::Handle m);

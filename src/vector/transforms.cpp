@@ -41,3 +41,25 @@ KV_EXPORT std::int32_t Vec3_TransformQuat(Handle out, Handle v_handle, Handle q_
                float(v.z() + w * tz + (x * ty - y * tx))});
   return 0;
 }
+
+// The handles go to the math as they are: a matrix handle of 0 counts as the
+// identity and a viewport handle of 0 leaves the point in clip coordinates.
+KV_EXPORT std::int32_t Vec3_ProjectEx(Handle out, Handle point, Handle viewport, Handle projection, Handle view,
+                                      Handle world) {
+  dx::vec3_project(at<V<3>>(out), at<V<3>>(point), at<dx::Viewport>(viewport), at<Mat4>(projection), at<Mat4>(view),
+                   at<Mat4>(world));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec3_Project(Handle out, Handle point, Handle viewport, Handle projection, Handle view) {
+  return Vec3_ProjectEx(out, point, viewport, projection, view, 0);
+}
+
+KV_EXPORT std::int32_t Vec3_UnProjectEx(Handle out, Handle point, Handle viewport, Handle projection, Handle view,
+                                        Handle world) {
+  dx::vec3_unproject(at<V<3>>(out), at<V<3>>(point), at<dx::Viewport>(viewport), at<Mat4>(projection),
+                     at<Mat4>(view), at<Mat4>(world));
+  return 0;
+}
+KV_EXPORT std::int32_t Vec3_UnProject(Handle out, Handle point, Handle viewport, Handle projection, Handle view) {
+  return Vec3_UnProjectEx(out, point, viewport, projection, view, 0);
+}

@@ -12,3 +12,14 @@ KV_EXPORT std::int32_t Vec3_TransformCoord(kv::Handle out, kv::Handle v, kv::Han
 KV_EXPORT std::int32_t Vec3_TransformNormal(kv::Handle out, kv::Handle v, kv::Handle m);
 KV_EXPORT std::int32_t Vec4_Transform(kv::Handle out, kv::Handle v, kv::Handle m);
 KV_EXPORT std::int32_t Vec3_TransformQuat(kv::Handle out, kv::Handle v, kv::Handle q);
+
+// A point through world·view·projection to a ViewPort value, and back (the plain
+// forms with the identity as world matrix).
+KV_EXPORT std::int32_t Vec3_Project(kv::Handle out, kv::Handle point, kv::Handle viewport, kv::Handle projection,
+                                    kv::Handle view);
+KV_EXPORT std::int32_t Vec3_ProjectEx(kv::Handle out, kv::Handle point, kv::Handle viewport, kv::Handle projection,
+                                      kv::Handle view, kv::Handle world);
+KV_EXPORT std::int32_t Vec3_UnProject(kv::Handle out, kv::Handle point, kv::Handle viewport, kv::Handle projection,
+                                      kv::Handle view);
+KV_EXPORT std::int32_t Vec3_UnProjectEx(kv::Handle out, kv::Handle point, kv::Handle viewport, kv::Handle projection,
+                                        kv::Handle view, kv::Handle world);

@@ -168,7 +168,9 @@ TEST(Matrix, ScaleRowsAndMeasureColumns) {
       EXPECT_EQ(local.m[r][c], r < 3 && c < 3 ? in.m[r][c] * s[r] : in.m[r][c]) << r << c;
       EXPECT_EQ(global.m[r][c], r < 3 && c < 3 ? in.m[r][c] * s[c] : in.m[r][c]) << r << c;
     }
-    if (r < 3) EXPECT_NEAR(std::hypot(set.m[r][0], set.m[r][1], set.m[r][2]), r + 2, 4e-7 * (r + 2)) << r;
+    if (r < 3) {
+      EXPECT_NEAR(std::hypot(set.m[r][0], set.m[r][1], set.m[r][2]), r + 2, 4e-7 * (r + 2)) << r;
+    }
   }
   EXPECT_EQ(std::memcmp(set.m[3], in.m[3], 16), 0) << "SetScale keeps row 4";
   // A turned matrix scaled along its own X: rows and columns disagree.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -196,6 +197,47 @@ TEST(PlaneCommands, KeywordsReachPlaneAndVectorExports) {
   EXPECT_EQ(p().command("pFrustum_IntersectSphere", "LLFFFF", {f, 0.0f, 3.0f, 0.0f, 1.0f}), 0xFFFFFFFFu);
   EXPECT_EQ(p().command_float("pFrustum_TestSphereEx", "FLFFFF", {f, 0.0f, 0.0f, 0.5f, 0.25f}), 1.75f);
   p().command("pFrustum_Delete", "L", {f});
+}
+
+TEST(ViewPortCommands, ValuesRectangleAndPoints) {
+  const std::uint32_t blank = p().command("pViewPort_MakeNew", "L", {});
+  ASSERT_NE(blank, 0u);
+  EXPECT_EQ(p().command("pViewPort_GetWidth", "LL", {blank}), 0u);
+  p().command("pViewPort_Delete", "L", {blank});
+  const std::uint32_t vp = p().command("pViewPort_MakeNew", "LLLLLLL", {10, 20, 300, 400, 0, 1});
+  const struct {
+    const char* keyword;
+    std::uint32_t expected;
+  } getters[] = {{"pViewPort_GetLeft", 10}, {"pViewPort_GetTop", 20}, {"pViewPort_GetWidth", 300},
+                 {"pViewPort_GetHeight", 400}, {"pViewPort_GetRight", 310}, {"pViewPort_GetBottom", 420}};
+  for (const auto& g : getters) EXPECT_EQ(p().command(g.keyword, "LL", {vp}), g.expected) << g.keyword;
+  EXPECT_EQ(p().command_float("pViewPort_GetMinZ", "FL", {vp}), 0.0f);
+  EXPECT_EQ(p().command_float("pViewPort_GetMaxZ", "FL", {vp}), 1.0f) << "an integer made a float";
+  // Points: the left and top edges are in, the right and bottom ones out; nothing
+  // wraps at the integer limits.
+  const struct {
+    int x, y, left, top, width, height;
+    std::uint32_t inside;
+  } points[] = {
+      {10, 20, 10, 20, 300, 400, 1},       {309, 419, 10, 20, 300, 400, 1},  {310, 20, 10, 20, 300, 400, 0},
+      {9, 20, 10, 20, 300, 400, 0},        {10, 420, 10, 20, 300, 400, 0},   {-5, -5, 10, 20, 300, 400, 0},
+      {INT32_MAX, 0, INT32_MAX - 1, 0, 2, 1, 1},  {INT32_MIN, 0, 0, 0, -1, 1, 0},  {-1, 0, -1, 0, 2, 1, 0},
+      {INT32_MAX, 5, 0, 0, -1, 10, 1},
+  };
+  for (const auto& t : points) {
+    p().command("pViewPort_Set", "LLLLLLL", {vp, t.left, t.top, t.width, t.height, 0, 1});
+    EXPECT_EQ(p().command("pViewPort_TestPoint", "LLLL", {vp, t.x, t.y}), t.inside)
+        << "(" << t.x << ", " << t.y << ") in " << t.left << ", " << t.top << ", " << t.width << " × " << t.height;
+  }
+  p().command("pViewPort_Delete", "L", {vp});
+  p().command("pViewPort_Delete", "L", {vp});  // a second time: ignored
+  float scaled[16], scales[3];
+  p().command("pMat4_RotationZ", "LF", {scaled, 0.5f});
+  p().command("pMat4_ScaleLocal", "LLFFF", {scaled, scaled, 2.0f, 1.0f, 1.0f});
+  p().command("pMat4_GetScaleVec", "LL", {scales, scaled});
+  EXPECT_EQ(scales[0], p().command_float("pMat4_GetScaleX", "FL", {scaled}));
+  EXPECT_EQ(scales[1], p().command_float("pMat4_GetScaleY", "FL", {scaled}));
+  EXPECT_EQ(scales[2], 1.0f);
 }
 
 }  // namespace

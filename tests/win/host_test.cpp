@@ -334,4 +334,68 @@ TEST_F(HostBridge, CameraMatricesProjectionAndFrustum) {
   }
 }
 
+TEST_F(HostBridge, ViewPortsAgainstTheCameraViewport) {
+  Record* r = camera(kCamera);
+  const std::uint32_t rectangle[4] = {10, 20, 800, 600};
+  const float depths[2] = {0.25f, 0.75f};
+  std::memcpy(r->bytes + kCameraViewport, rectangle, 16);
+  std::memcpy(r->bytes + kCameraViewport + 16, depths, 8);
+  const std::uint32_t vp = p().command("pViewPort_MakeNew", "LLLLLLL", {1, 2, 3, 4, 5, 6});
+  ASSERT_NE(vp, 0u);
+  unsigned char* v = kvt::as_pointer<unsigned char>(vp);
+  p().command("pViewPort_GetCamera2D", "LL", {vp, kCamera});
+  EXPECT_EQ(std::memcmp(v, rectangle, 16), 0);
+  EXPECT_EQ(p().command_float("pViewPort_GetMinZ", "FL", {vp}), 5.0f) << "2D leaves the depths alone";
+  p().command("pViewPort_GetCamera3D", "LL", {vp, kCamera});
+  EXPECT_EQ(std::memcmp(v, r->bytes + kCameraViewport, 24), 0);
+  for (int absent : {kNoCamera, kNegative}) {
+    p().command("pViewPort_Set", "LLLLLLL", {vp, 1, 2, 3, 4, 5, 6});
+    p().command("pViewPort_GetCamera2D", "LL", {vp, absent});
+    EXPECT_EQ(p().command("pViewPort_GetWidth", "LL", {vp}), 0u);
+    EXPECT_EQ(p().command_float("pViewPort_GetMaxZ", "FL", {vp}), 6.0f);
+    p().command("pViewPort_GetCamera3D", "LL", {vp, absent});
+    EXPECT_EQ(p().command_float("pViewPort_GetMaxZ", "FL", {vp}), 0.0f);
+  }
+  // Setting: 2D writes the rectangle only, 3D all 24 bytes, an absent camera nothing.
+  const Record before = *camera(kCamera);
+  p().command("pViewPort_Set", "LLLLLLL", {vp, 7, 8, 9, 10, 0, 1});
+  p().command("pViewPort_SetCamera2D", "LL", {vp, kCamera});
+  Record expected = before;
+  std::memcpy(expected.bytes + kCameraViewport, v, 16);
+  EXPECT_EQ(std::memcmp(camera(kCamera), &expected, sizeof expected), 0);
+  p().command("pViewPort_SetCamera3D", "LL", {vp, kCamera});
+  std::memcpy(expected.bytes + kCameraViewport, v, 24);
+  EXPECT_EQ(std::memcmp(camera(kCamera), &expected, sizeof expected), 0);
+  p().command("pViewPort_Set", "LLLLLLL", {vp, 70, 80, 90, 100, 0, 1});
+  p().command("pViewPort_SetCamera3D", "LL", {vp, kNoCamera});
+  p().command("pViewPort_SetCamera3D", "LL", {vp, kNegative});
+  EXPECT_EQ(std::memcmp(camera(kCamera), &expected, sizeof expected), 0);
+  // The viewport forms of projection give what the camera forms give.
+  float view[16], projection[16];
+  p().command("pMat4_Translation", "LFFF", {view, 1.0f, -2.0f, 30.0f});
+  p().command("pMat4_PerspectiveFOVLH", "LFFFF", {projection, 0.5f, 200.0f, 60.0f, 1.3333f});
+  std::memcpy(r->bytes + kCameraView, view, 64);
+  std::memcpy(r->bytes + kCameraProjection, projection, 64);
+  p().command("pViewPort_GetCamera3D", "LL", {vp, kCamera});
+  float world[16];
+  p().command("pMat4_RotationYPR", "LFFF", {world, 0.3f, -0.2f, 0.1f});
+  const float point[3] = {1.25f, -0.75f, 2.0f};
+  float by_camera[3], by_viewport[3], back[3];
+  p().command("pVec3_ProjectCamera", "LLLL", {by_camera, point, kCamera, world});
+  p().command("pVec3_Project", "LLLLLL", {by_viewport, point, vp, projection, view, world});
+  EXPECT_EQ(std::memcmp(by_camera, by_viewport, 12), 0);
+  p().command("pVec3_ProjectCamera", "LLL", {by_camera, point, kCamera});
+  p().command("pVec3_Project", "LLLLL", {by_viewport, point, vp, projection, view});
+  EXPECT_EQ(std::memcmp(by_camera, by_viewport, 12), 0);
+  p().command("pVec3_UnProject", "LLLLL", {back, by_viewport, vp, projection, view});
+  p().command("pVec3_UnProjectCamera", "LLL", {by_camera, by_viewport, kCamera});
+  EXPECT_EQ(std::memcmp(by_camera, back, 12), 0);
+  EXPECT_TRUE(kv::test::floats_close(point, back, 3, 4096, 1e-3f)) << "there and back";
+  p().command("pVec3_Project", "LLLLLL", {by_viewport, point, vp, projection, view, world});
+  p().command("pVec3_UnProject", "LLLLLL", {back, by_viewport, vp, projection, view, world});
+  p().command("pVec3_UnProjectCamera", "LLLL", {by_camera, by_viewport, kCamera, world});
+  EXPECT_EQ(std::memcmp(by_camera, back, 12), 0);
+  p().command("pViewPort_Delete", "L", {vp});
+}
+
 }  // namespace
