@@ -56,8 +56,19 @@ target_compile_options(kv_wine_tests PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAG
 target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
 target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
 add_dependencies(kv_wine_tests Kestrom_Vandu host_objects host_objects_partial host_cameras)
-add_custom_command(TARGET kv_wine_tests POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KV_TABLE} ${CMAKE_BINARY_DIR}/commands.tab)
+# The tests and the stress run read the table file next to them.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/commands.tab
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KV_TABLE} ${CMAKE_BINARY_DIR}/commands.tab
+  DEPENDS ${KV_TABLE})
+add_custom_target(table_copy ALL DEPENDS ${CMAKE_BINARY_DIR}/commands.tab)
+add_dependencies(kv_wine_tests table_copy)
+
+# The stress run: a short one in the tests, a long one by `make stress`.
+add_executable(kv_stress ${CMAKE_SOURCE_DIR}/tests/win/stress.cpp)
+target_link_libraries(kv_stress PRIVATE kv_harness)
+target_compile_options(kv_stress PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
+target_link_options(kv_stress PRIVATE ${KV_STATIC_RUNTIME})
+add_dependencies(kv_stress Kestrom_Vandu host_objects host_objects_partial host_cameras table_copy)
 
 add_executable(kv_selfcheck ${CMAKE_SOURCE_DIR}/tools/selfcheck.cpp)
 target_link_libraries(kv_selfcheck PRIVATE kv_harness)
@@ -71,6 +82,10 @@ target_compile_options(kv_bench PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O
 target_link_options(kv_bench PRIVATE ${KV_STATIC_RUNTIME})
 add_dependencies(kv_bench Kestrom_Vandu)
 
-find_program(WINE wine REQUIRED)
-add_test(NAME wine_tests COMMAND ${WINE} kv_wine_tests.exe --gtest_brief=1
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+# Every test case is its own CTest test, run under Wine; so is the short stress run.
+# The cases are listed when CTest runs, once the Wine prefix is ready.
+set(WINE ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
+set_target_properties(kv_wine_tests PROPERTIES CROSSCOMPILING_EMULATOR ${WINE})
+include(GoogleTest)
+gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
+add_test(NAME stress COMMAND ${WINE} kv_stress.exe --calls 200000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -15,6 +15,11 @@ have_cmd g++ || need="$need g++"
 have_pkg googletest || need="$need googletest"
 have_cmd wine || need="$need wine"
 have_pkg wine32:i386 || need="$need wine32:i386"
+# `tools/bootstrap.sh fuzz`: clang and its fuzzer runtime too, for `make fuzz`.
+if [ "${1:-}" = fuzz ]; then
+  have_cmd clang++ || need="$need clang"
+  have_pkg libclang-rt-dev || need="$need libclang-rt-dev"
+fi
 
 [ -z "$need" ] && exit 0
 

@@ -2,6 +2,7 @@
 // the host expects of the table: numbering, row text, routes, and that every row is built.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -68,6 +69,34 @@ TEST(CommandTable, EveryRowIsBuilt) {
   for (const auto& [number, row] : t.rows) EXPECT_EQ(row.state, "built") << number << " " << row.exportName;
   EXPECT_EQ(t.rows.at(703).text(), "pViewPort_Delete%L%ViewPort_Delete%") << "one handle, no value";
   ASSERT_EQ(t.loose.count("Vec4_Normalize"), 1u);
+}
+
+// Each export's arguments, as its signature line names them, agree with the letters
+// of every row that reaches it; only handles are written or optional.
+TEST(CommandTable, SignaturesAgreeWithTheRows) {
+  const TableFile t = read_table();
+  const std::set<std::string> kinds = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value",
+                                       "Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector",
+                                       "Float", "Radians", "Degrees", "Param"};
+  const std::set<std::string> results = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort",
+                                         "Float", "Radians", "Degrees", "Int", "Bool", "Sign"};
+  for (const auto& [number, row] : t.rows) {
+    auto it = t.sigs.find(row.exportName);
+    ASSERT_NE(it, t.sigs.end()) << row.exportName << " has no signature line";
+    EXPECT_EQ(it->second.letters(), row.argument_letters()) << number << " " << row.keyword;
+    EXPECT_EQ(it->second.result.empty(), !row.yields_value()) << number << " " << row.keyword;
+    if (row.yields_value()) EXPECT_EQ(results.count(it->second.result), 1u) << row.exportName;
+    if (row.yields_value()) EXPECT_EQ(row.letters[0], it->second.result == "Float" || it->second.result == "Radians" ||
+                                                              it->second.result == "Degrees" ? 'F' : 'L') << number;
+  }
+  for (const auto& [name, sig] : t.sigs) {
+    EXPECT_TRUE(t.loose.count(name) || std::any_of(t.rows.begin(), t.rows.end(), [&](const auto& r) { return r.second.exportName == name; }))
+        << name << ": a signature for no export";
+    for (const Param& p : sig.params) {
+      EXPECT_EQ(kinds.count(p.kind), 1u) << name << " " << p.name << ":" << p.kind;
+      EXPECT_TRUE(p.is_handle() || (!p.written && !p.optional)) << name << " " << p.name;
+    }
+  }
 }
 
 TEST(CommandTable, AnExportIsEitherBuiltForEveryRowOrForNone) {

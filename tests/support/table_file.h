@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kv::test {
 
@@ -19,11 +20,49 @@ struct TableRow {
   std::string argument_letters() const { return yields_value() ? letters.substr(1) : letters; }
 };
 
+// One argument of an export: its name, its kind (Vec3, Mat4, Index, Radians, …),
+// whether the command writes through it and whether a handle of 0 is allowed.
+struct Param {
+  std::string name, kind;
+  bool written = false, optional = false;
+  bool is_handle() const {
+    return kind == "Vec2" || kind == "Vec3" || kind == "Vec4" || kind == "Quat" || kind == "Plane" || kind == "Mat4" ||
+           kind == "Frustum" || kind == "ViewPort" || kind == "Value";
+  }
+  bool is_float() const { return kind == "Float" || kind == "Radians" || kind == "Degrees" || kind == "Param"; }
+  char letter() const { return is_float() ? 'F' : 'L'; }
+};
+
+struct Signature {
+  std::vector<Param> params;
+  std::string result;  // empty for commands that store and return 0
+  std::string letters() const {
+    std::string l;
+    for (const Param& p : params) l += p.letter();
+    return l;
+  }
+};
+
 struct TableFile {
   std::map<int, TableRow> rows;
   std::map<std::string, std::string> loose;    // exports without a row, and their state
   std::map<std::string, std::string> plugin;   // decorated plug-in export names and their symbols
+  std::map<std::string, Signature> sigs;       // each export's arguments
 };
+
+// "name!?:Kind" → a parameter.
+inline Param parse_param(const std::string& word) {
+  const std::size_t colon = word.find(':');
+  if (colon == std::string::npos) throw std::runtime_error("argument without a kind: " + word);
+  Param p;
+  p.name = word.substr(0, colon);
+  p.kind = word.substr(colon + 1);
+  while (!p.name.empty() && (p.name.back() == '!' || p.name.back() == '?')) {
+    (p.name.back() == '!' ? p.written : p.optional) = true;
+    p.name.pop_back();
+  }
+  return p;
+}
 
 inline TableFile read_table_file(const std::string& path) {
   TableFile t;
@@ -45,6 +84,18 @@ inline TableFile read_table_file(const std::string& path) {
       std::string name, state;
       words >> name >> state;
       t.loose[name] = state;
+    } else if (kind == "sig") {
+      std::string name, word;
+      words >> name;
+      Signature sig;
+      while (words >> word) {
+        if (word == "->") {
+          words >> sig.result;
+          break;
+        }
+        sig.params.push_back(parse_param(word));
+      }
+      if (!t.sigs.emplace(name, sig).second) throw std::runtime_error("two signatures: " + name);
     } else if (kind == "plugin") {
       std::string name, symbol;
       words >> name >> symbol;

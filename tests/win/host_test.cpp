@@ -398,4 +398,26 @@ TEST_F(HostBridge, ViewPortsAgainstTheCameraViewport) {
   p().command("pViewPort_Delete", "L", {vp});
 }
 
+// A host that hands over modules that are not its DLLs (another DLL, a number that
+// names no module), twice, or a null record: no call goes anywhere, every command
+// falls back, nothing crashes.
+TEST_F(HostBridge, HostileHandshakesLeaveTheCommandsOnTheirFallbacks) {
+  const HMODULE strangers[][2] = {{GetModuleHandleA("kernel32.dll"), GetModuleHandleA("kernel32.dll")},
+                                  {reinterpret_cast<HMODULE>(0x12340000), reinterpret_cast<HMODULE>(0x7FFE0000)},
+                                  {cameras, objects}};  // each DLL where the other should be
+  for (const auto& pair : strangers) {
+    bind(objects, cameras);
+    bind(pair[0], pair[1]);  // the second handshake replaces the first
+    float v[16] = {9, 9, 9}, m[16];
+    p().command("pVec3_GetObjectPosition", "LL", {v, kObject});
+    EXPECT_EQ(v[0], 0.0f);
+    p().command("pMat4_GetCameraView", "LL", {m, kCamera});
+    EXPECT_EQ(std::memcmp(m, kIdentity, 64), 0);
+    p().command("pMat4_GetObjectWorld", "LL", {m, kObject});
+    EXPECT_EQ(std::memcmp(m, kIdentity, 64), 0);
+    p().command("pMat4_SetObjectWorld", "LL", {m, kObject});
+    EXPECT_EQ(object_calls(), "") << "no call into the host";
+  }
+}
+
 }  // namespace

@@ -25,6 +25,18 @@ struct CallOutcome {
 
 CallOutcome call_raw(const void* fn, const std::uint32_t* args, std::uint32_t count, const CallEnv& env);
 
+// The registers a cdecl callee must keep, as the callee left them: the thunk loads
+// marker values into ebx, esi, edi and ebp before the call.
+struct Preserved {
+  std::uint32_t ebx, esi, edi, ebp, esp_change;
+  static constexpr std::uint32_t kEbx = 0x5EB1E5B1, kEsi = 0x51E5E5E1, kEdi = 0xED1ED1ED, kEbp = 0xEB9EB9EB;
+  bool intact() const { return ebx == kEbx && esi == kEsi && edi == kEdi && ebp == kEbp && esp_change == 0; }
+};
+
+// As call_raw, and the callee-saved registers and esp checked.
+CallOutcome call_guarded(const void* fn, const std::uint32_t* args, std::uint32_t count, const CallEnv& env,
+                         Preserved* preserved);
+
 inline std::uint32_t call(const void* fn, std::initializer_list<std::uint32_t> args) {
   return call_raw(fn, args.begin(), static_cast<std::uint32_t>(args.size()), CallEnv{}).result;
 }

@@ -1,0 +1,156 @@
+// Stress run of the real DLL: calls drawn from the command table, row by row at
+// random, with arguments built from each export's signature (values of the
+// pools and of a guarded arena, outputs that are inputs now and then, floats of
+// every class, object and camera numbers that exist and that do not), the
+// substitute host bound, unbound or lacking an export in turns. After every call:
+// no exception, nothing written outside what the call may write, the x87 control
+// word and stack, MXCSR and the callee-saved registers as they were.
+//
+//   kv_stress.exe [--calls N] [--seed S]      the seed replays a failure
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "harness/call.h"
+#include "harness/plugin.h"
+#include "host/host_api.h"
+#include "support/surface.h"
+
+namespace {
+
+using namespace kv::test::surface;
+
+std::uint64_t seed = 1;
+long call_number = -1;
+const kv::test::surface::Call* current = nullptr;  // the call being made, for the reports
+std::string describe(const kv::test::surface::Call& call);
+
+[[noreturn]] void fail(const std::string& what) {
+  std::printf("FAILED at call %ld (seed %llu): %s\n  %s\n  replay: kv_stress.exe --seed %llu --calls %ld\n", call_number,
+              static_cast<unsigned long long>(seed), what.c_str(), current ? describe(*current).c_str() : "",
+              static_cast<unsigned long long>(seed), call_number + 1);
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 1);
+  for (;;) {
+  }
+}
+
+LONG WINAPI on_exception(EXCEPTION_POINTERS* e) {
+  const DWORD code = e->ExceptionRecord->ExceptionCode;
+  // Faults only: Wine raises and handles other exceptions of its own.
+  if (code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION || code == EXCEPTION_STACK_OVERFLOW ||
+      code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_PRIV_INSTRUCTION || (code & 0xFFFFFF00u) == 0xC000008Eu ||
+      code == 0xC00002B4u || code == 0xC00002B5u) {
+    char what[64];
+    std::snprintf(what, sizeof what, "exception 0x%08lX", static_cast<unsigned long>(code));
+    fail(what);
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+std::string describe(const Call& call) {
+  std::string s = call.of->name + "(";
+  for (std::size_t i = 0; i < call.args.size(); ++i) {
+    char word[48];
+    if (call.args[i].letter == 'F') {
+      std::snprintf(word, sizeof word, "%s%g", i ? ", " : "", double(call.args[i].f));
+    } else {
+      std::snprintf(word, sizeof word, "%s0x%lX", i ? ", " : "", static_cast<unsigned long>(call.args[i].word));
+    }
+    s += word;
+  }
+  return s + ")";
+}
+
+struct Host {
+  HMODULE objects = LoadLibraryA("hosts\\full\\DBProBasic3DDebug.dll");
+  HMODULE partial = LoadLibraryA("hosts\\partial\\DBProBasic3DDebug.dll");
+  HMODULE cameras = LoadLibraryA("hosts\\full\\DBProCameraDebug.dll");
+};
+
+void bind(const kvt::Plugin& plugin, HMODULE objects, HMODULE cameras) {
+  unsigned char core[256] = {};
+  const std::uint32_t words[2] = {kvt::word(objects), kvt::word(cameras)};
+  std::memcpy(core + kv::host::kCoreObjectsModule, &words[0], 4);
+  std::memcpy(core + kv::host::kCoreCamerasModule, &words[1], 4);
+  kvt::call(plugin.address("?ReceiveCoreDataPtr@@YAXPAX@Z"), {kvt::word(core)});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long calls = 200000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--calls")) calls = std::atol(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--seed")) seed = std::strtoull(argv[i + 1], nullptr, 10);
+  }
+  AddVectoredExceptionHandler(1, on_exception);
+  const kvt::Plugin plugin("Kestrom_Vandu.dll");
+  const kv::test::TableFile table = kv::test::read_table_file("commands.tab");
+  Host host;
+  if (!host.objects || !host.partial || !host.cameras) {
+    std::printf("the substitute host DLLs are missing\n");
+    return 1;
+  }
+  Lcg source(seed);
+  Values values;
+  Builder builder(table, values);
+  std::vector<std::size_t> rows;  // one entry per row, the export it reaches: a row is picked, its export called
+  for (const auto& [number, row] : table.rows) rows.push_back(builder.index_of(row.exportName));
+  for (const auto& [name, state] : table.loose) rows.push_back(builder.index_of(name));
+  std::vector<const void*> addresses;
+  for (const Export& e : builder.exports()) addresses.push_back(plugin.address(e.name));
+  for (const char* kind : kValueKinds) {
+    for (int i = 0; i < 3; ++i) values.add(kind, kvt::call(plugin.address(std::string(kind) + "_MakeNew"), {}));
+  }
+  const kvt::CallEnv environments[] = {{0x027F, 0x1F80, 0}, {0x007F, 0x1F80, 4}, {0x037F, 0x9FC0, 8}, {0x027F, 0x1F80, 12}};
+  Call call;
+  std::vector<std::uint32_t> words;
+  std::vector<unsigned char> before;
+  const auto start = std::chrono::steady_clock::now();
+  for (call_number = 0; call_number < calls; ++call_number) {
+    if (call_number % 8192 == 0) values.refill(source);
+    if (call_number % 4096 == 0) {
+      const std::uint32_t mode = source.below(5);  // bound mostly, unbound or lacking an export now and then
+      bind(plugin, mode == 3 ? nullptr : mode == 4 ? host.partial : host.objects, mode == 3 ? nullptr : host.cameras);
+    }
+    const std::size_t which = rows[source.below(std::uint32_t(rows.size()))];
+    builder.build(source, which, call);
+    current = &call;
+    words.clear();
+    for (const Arg& a : call.args) words.push_back(std::uint32_t(a.word));
+    values.snapshot(before);
+    const kvt::CallEnv& env = environments[source.below(4)];
+    kvt::Preserved preserved;
+    const kvt::CallOutcome out = kvt::call_guarded(addresses[which], words.data(), std::uint32_t(words.size()), env, &preserved);
+    if (!preserved.intact()) fail("a callee-saved register or esp was not kept");
+    if ((out.x87_control & 0xFFFF) != env.x87_control) fail("the x87 control word changed");
+    if (out.x87_tags() != 0xFFFF) fail("the x87 stack is not empty");
+    if ((out.mxcsr & ~0x3Fu) != env.mxcsr) fail("MXCSR changed");
+    const std::string changed = values.changed_outside(before, call.writes);
+    if (!changed.empty() && !call.deletes_live) fail("wrote outside its outputs: " + changed);
+    if (call.of->effect == Effect::Makes && out.result) {
+      if (out.result % 4 || values.find(out.result)) fail("a new value at a live value's address");
+    }
+    builder.settle(call, out.result);
+    // Keep a few values of each pool: release the oldest beyond six.
+    if (call.of->effect == Effect::Makes && values.pooled(call.of->pool) > 6) {
+      for (const Slot& s : values.slots()) {
+        if (s.pooled && pool_of(s.kind) == call.of->pool) {
+          const Word victim = s.handle;
+          kvt::call(plugin.address(call.of->pool + "_Delete"), {std::uint32_t(victim)});
+          values.remove(victim);
+          break;
+        }
+      }
+    }
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("stress: %ld calls over %zu rows, seed %llu, %.0f calls per second: no fault\n", calls, rows.size(),
+              static_cast<unsigned long long>(seed), double(calls) / seconds);
+  return 0;
+}
