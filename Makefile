@@ -1,7 +1,7 @@
 # Front door of the build. `make` installs what is missing, builds the DLL into
 # dist/ and runs a self-check of it under Wine; `make test` runs every test,
 # native and under Wine; `make bench` runs the benchmarks; `make stress` and
-# `make fuzz` the long robustness runs.
+# `make fuzz` the long robustness runs; `make docs` and `make dist` the release.
 NATIVE := build/native
 WIN32 := build/win32
 DLL := dist/Kestrom_Vandu.dll
@@ -12,7 +12,13 @@ export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 WINE_READY := $(WINEPREFIX)/.kv-ready
 
-.PHONY: all bootstrap native win32 test bench stress fuzz clean
+VERSION := $(shell cat VERSION)
+# The system's Python, which the plotting library is installed for.
+PYTHON := $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
+DOCS := build/docs
+ZIP := dist/Kestrom_Vandu-$(VERSION).zip
+
+.PHONY: all bootstrap native win32 test bench stress fuzz docs dist clean
 all: $(DLL) selfcheck
 
 bootstrap:
@@ -67,6 +73,25 @@ fuzz:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -Wno-dev -DKV_FUZZ=ON >/dev/null
 	@ninja -C $(FUZZ) --quiet kv_fuzz_commands kv_fuzz_pools
 	@tools/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+# The user guide, the command reference and the guide's pictures, drawn from the
+# built DLL's own results under Wine.
+docs: win32 $(WINE_READY)
+	@tools/bootstrap.sh docs
+	@mkdir -p $(DOCS)/pictures
+	@cd $(WIN32) && wine kv_docs_data.exe ../docs/data.json
+	@$(PYTHON) tools/pictures.py $(DOCS)/data.json $(DOCS)/pictures
+	@cp docs/guide.md $(WIN32)/generated/commands.md $(DOCS)/
+	@echo "docs: $(DOCS)/guide.md, $(DOCS)/commands.md, $(DOCS)/pictures/"
+
+# The release: the DLL, the reference, the guide with its pictures and a read-me,
+# packed reproducibly, then checked.
+dist: $(DLL) docs
+	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu.dll=$(DLL) README.txt=docs/README.txt \
+	  commands.md=$(DOCS)/commands.md guide.md=$(DOCS)/guide.md \
+	  pictures/curves.png=$(DOCS)/pictures/curves.png pictures/blends.png=$(DOCS)/pictures/blends.png \
+	  pictures/frustum.png=$(DOCS)/pictures/frustum.png
+	@$(PYTHON) tools/check_dist.py $(ZIP) $(DLL) $(VERSION)
 
 bench: win32 $(WINE_READY)
 	@cd $(WIN32) && wine kv_bench.exe

@@ -17,10 +17,8 @@ file(GLOB_RECURSE KV_HEADERS CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}/src 
 list(JOIN KV_HEADERS "," KV_HEADER_LIST)
 add_custom_command(
   OUTPUT ${KV_GEN}/export_calls.cpp
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${KV_GEN}
-  COMMAND ${CMAKE_COMMAND} -DTABLE=${KV_TABLE} -DOUT=${KV_GEN}/export_calls.cpp "-DHEADERS=${KV_HEADER_LIST}"
-          -P ${CMAKE_SOURCE_DIR}/cmake/export_calls.cmake
-  DEPENDS ${KV_TABLE} ${CMAKE_SOURCE_DIR}/cmake/export_calls.cmake
+  COMMAND ${Python3_EXECUTABLE} ${KV_TABLEGEN} ${KV_TABLE} --calls ${KV_GEN}/export_calls.cpp --headers ${KV_HEADER_LIST}
+  DEPENDS ${KV_TABLE} ${KV_TABLEGEN}
   COMMENT "Generating the export calls" VERBATIM)
 set(KV_FUZZ_TARGETS ${CMAKE_SOURCE_DIR}/tests/fuzz/commands_fuzz.cpp ${CMAKE_SOURCE_DIR}/tests/fuzz/pools_fuzz.cpp
   ${KV_GEN}/export_calls.cpp)
@@ -47,7 +45,7 @@ file(GLOB_RECURSE KV_NATIVE_TESTS CONFIGURE_DEPENDS
 add_executable(kv_unit_tests ${KV_NATIVE_TESTS} ${KV_FUZZ_TARGETS})
 target_include_directories(kv_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(kv_unit_tests PRIVATE ${KV_COMMON_FLAGS})
-target_compile_definitions(kv_unit_tests PRIVATE KV_COMMANDS_TAB="${KV_TABLE}"
+target_compile_definitions(kv_unit_tests PRIVATE KV_COMMANDS_TAB="${KV_TABLE}" KV_COMMANDS_MD="${KV_GEN}/commands.md"
   KV_FUZZ_CORPUS="${CMAKE_SOURCE_DIR}/tests/fuzz/corpus")
 target_link_libraries(kv_unit_tests PRIVATE kv_core gtest_main)
 add_dependencies(kv_unit_tests command_table)

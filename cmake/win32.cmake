@@ -6,17 +6,20 @@ enable_language(RC)
 set(KV_TARGET_FLAGS -msse2 -mfpmath=sse -mpreferred-stack-boundary=2 -mincoming-stack-boundary=2)
 set(KV_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
+configure_file(${CMAKE_SOURCE_DIR}/src/frame/version.rc.in ${KV_GEN}/version.rc @ONLY)
 add_library(Kestrom_Vandu SHARED
   ${KV_SOURCES}
   ${CMAKE_SOURCE_DIR}/src/frame/platform_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/frame/dllmain.cpp
   ${KV_GEN}/commands.rc
+  ${KV_GEN}/version.rc
   ${KV_GEN}/commands.def)
 set_target_properties(Kestrom_Vandu PROPERTIES PREFIX "" OUTPUT_NAME Kestrom_Vandu)
 target_include_directories(Kestrom_Vandu PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(Kestrom_Vandu PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} ${KV_TARGET_FLAGS}>)
-target_link_options(Kestrom_Vandu PRIVATE ${KV_STATIC_RUNTIME} -s)
+# No time stamp in the image: the same sources give the same bytes.
+target_link_options(Kestrom_Vandu PRIVATE ${KV_STATIC_RUNTIME} -s -Wl,--no-insert-timestamp)
 set_target_properties(Kestrom_Vandu PROPERTIES INTERPROCEDURAL_OPTIMIZATION ON)
 add_dependencies(Kestrom_Vandu command_table)
 
@@ -44,6 +47,7 @@ file(GLOB KV_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/har
 add_library(kv_harness STATIC ${KV_HARNESS_SOURCES})
 target_include_directories(kv_harness PUBLIC ${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(kv_harness PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+target_link_libraries(kv_harness PUBLIC version)
 
 # The D3DX layer is built into the tests and benchmarks too, to face Wine's
 # d3dx9_43.dll in the same process; the plug-in does not export it.
@@ -54,6 +58,7 @@ file(GLOB KV_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.c
 add_executable(kv_wine_tests ${KV_WINE_TESTS} ${KV_DX_SOURCES})
 target_compile_options(kv_wine_tests PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
 target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
+target_compile_definitions(kv_wine_tests PRIVATE KV_VERSION="${KV_VERSION}")
 target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
 add_dependencies(kv_wine_tests Kestrom_Vandu host_objects host_objects_partial host_cameras)
 # The tests and the stress run read the table file next to them.
@@ -69,6 +74,13 @@ target_link_libraries(kv_stress PRIVATE kv_harness)
 target_compile_options(kv_stress PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
 target_link_options(kv_stress PRIVATE ${KV_STATIC_RUNTIME})
 add_dependencies(kv_stress Kestrom_Vandu host_objects host_objects_partial host_cameras table_copy)
+
+# The numbers behind the user guide's pictures, from the DLL itself (`make docs`).
+add_executable(kv_docs_data ${CMAKE_SOURCE_DIR}/tools/docs_data.cpp)
+target_link_libraries(kv_docs_data PRIVATE kv_harness)
+target_compile_options(kv_docs_data PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+target_link_options(kv_docs_data PRIVATE ${KV_STATIC_RUNTIME})
+add_dependencies(kv_docs_data Kestrom_Vandu)
 
 add_executable(kv_selfcheck ${CMAKE_SOURCE_DIR}/tools/selfcheck.cpp)
 target_link_libraries(kv_selfcheck PRIVATE kv_harness)

@@ -12,9 +12,14 @@ have_cmd i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
 have_cmd cmake || need="$need cmake"
 have_cmd ninja || need="$need ninja-build"
 have_cmd g++ || need="$need g++"
+have_cmd python3 || need="$need python3"
 have_pkg googletest || need="$need googletest"
 have_cmd wine || need="$need wine"
 have_pkg wine32:i386 || need="$need wine32:i386"
+# `tools/bootstrap.sh docs`: the plotting library for the guide's pictures.
+if [ "${1:-}" = docs ]; then
+  have_pkg python3-matplotlib || need="$need python3-matplotlib"
+fi
 # `tools/bootstrap.sh fuzz`: clang and its fuzzer runtime too, for `make fuzz`.
 if [ "${1:-}" = fuzz ]; then
   have_cmd clang++ || need="$need clang"

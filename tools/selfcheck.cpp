@@ -13,6 +13,9 @@ int main() {
   bool ok = true;
   try {
     kvt::Plugin plugin("Kestrom_Vandu.dll");
+    const kvt::VersionInfo version = kvt::version_info("Kestrom_Vandu.dll");
+    ok &= version.found;
+    std::printf("  version: %s\n", version.found ? version.file_version.c_str() : "NO VERSION RESOURCE");
     int resolved = 0;
     for (const auto& [number, row] : plugin.rows()) resolved += plugin.address(row.exportName) != nullptr;
     const std::size_t rows = plugin.rows().size();

@@ -3,6 +3,7 @@
 
 #include "dx/cpu.h"
 #include "dx/matrix.h"
+#include "dx/vector.h"
 
 namespace kv::dx {
 namespace {
@@ -26,7 +27,7 @@ Mat4* matrix_multiply_sse2(Mat4* out, const Mat4* a, const Mat4* b) {
   for (int half = 0; half < 4; half += 2) {
     __m128d bk[4];
 #pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k) bk[k] = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(b->m[k] + half))));
+    for (int k = 0; k < 4; ++k) bk[k] = detail::low_pair(b->m[k] + half);
 #pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
       const __m128 row = _mm_loadu_ps(a->m[i]);
@@ -35,7 +36,7 @@ Mat4* matrix_multiply_sse2(Mat4* out, const Mat4* a, const Mat4* b) {
       sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a01, a01), bk[1]));
       sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpacklo_pd(a23, a23), bk[2]));
       sum = _mm_add_pd(sum, _mm_mul_pd(_mm_unpackhi_pd(a23, a23), bk[3]));
-      _mm_store_sd(reinterpret_cast<double*>(r.m[i] + half), _mm_castps_pd(_mm_cvtpd_ps(sum)));
+      detail::store_two(r.m[i] + half, _mm_cvtpd_ps(sum));
     }
   }
   *out = r;

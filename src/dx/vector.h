@@ -38,7 +38,12 @@ struct Row {
   __m128d xy, zw;
 };
 
-inline __m128d low_pair(const float* f) { return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(f)))); }
+// Two floats to and from memory that is only 4-byte aligned (a handle may be):
+// the 64-bit moves of the integer unit, which take any alignment.
+inline __m128 load_two(const float* f) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f))); }
+inline void store_two(float* f, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(f), _mm_castps_si128(v)); }
+
+inline __m128d low_pair(const float* f) { return _mm_cvtps_pd(load_two(f)); }
 
 // v·m with the missing components of a Vec2 or Vec3 taken as 0, and w as 1 when
 // `translate` (a point) or 0 (a direction); a Vec4 is taken whole.
@@ -63,7 +68,7 @@ inline void store_first(float* out, __m128 v) {
   if constexpr (N == 4) {
     _mm_storeu_ps(out, v);
   } else {
-    _mm_storel_pi(reinterpret_cast<__m64*>(out), v);
+    store_two(out, v);
     if constexpr (N == 3) _mm_store_ss(out + 2, _mm_movehl_ps(v, v));
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -96,6 +97,38 @@ TEST(CommandTable, SignaturesAgreeWithTheRows) {
       EXPECT_EQ(kinds.count(p.kind), 1u) << name << " " << p.name << ":" << p.kind;
       EXPECT_TRUE(p.is_handle() || (!p.written && !p.optional)) << name << " " << p.name;
     }
+  }
+}
+
+// The reference a script writer reads covers every row: each keyword has its
+// entry, each row its form, and each form either names all its arguments or
+// points to the one entry that explains its command.
+TEST(CommandTable, TheReferenceDocumentsEveryRowAndArgument) {
+  const TableFile t = read_table();
+  std::ifstream in(KV_COMMANDS_MD);
+  ASSERT_TRUE(in) << KV_COMMANDS_MD;
+  std::map<std::string, std::string> entries;  // keyword -> its entry's text
+  std::string line, keyword;
+  while (std::getline(in, line)) {
+    if (line.rfind("#### `", 0) == 0) keyword = line.substr(6, line.size() - 7);
+    if (line.rfind("## ", 0) == 0 || line.rfind("### ", 0) == 0) keyword.clear();
+    if (!keyword.empty()) entries[keyword] += line + "\n";
+  }
+  for (const auto& [number, row] : t.rows) {
+    ASSERT_TRUE(entries.count(row.keyword)) << row.keyword << " has no entry";
+    const std::string& entry = entries[row.keyword];
+    const Signature& sig = t.sigs.at(row.exportName);
+    std::string names;
+    for (const Param& p : sig.params) names += (names.empty() ? "" : ", ") + p.name;
+    const std::string form = row.yields_value() ? row.keyword + "(" + names + ")" : row.keyword + (names.empty() ? "" : " " + names);
+    const std::size_t at = entry.find("- **`" + form + "`**");
+    ASSERT_NE(at, std::string::npos) << "row " << number << ": no form " << form;
+    const std::string rest = entry.substr(at);
+    const std::size_t next = rest.find("\n- **", 1);
+    const std::string this_form = rest.substr(0, next);
+    if (this_form.find("explained there") != std::string::npos) continue;
+    for (const Param& p : sig.params) EXPECT_NE(this_form.find("`" + p.name + "`: "), std::string::npos) << number << " " << p.name;
+    EXPECT_NE(this_form.find("export `" + row.exportName + "`, string " + std::to_string(number)), std::string::npos) << number;
   }
 }
 

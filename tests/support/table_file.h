@@ -34,6 +34,7 @@ struct Param {
 };
 
 struct Signature {
+  std::string family;
   std::vector<Param> params;
   std::string result;  // empty for commands that store and return 0
   std::string letters() const {
@@ -47,7 +48,8 @@ struct TableFile {
   std::map<int, TableRow> rows;
   std::map<std::string, std::string> loose;    // exports without a row, and their state
   std::map<std::string, std::string> plugin;   // decorated plug-in export names and their symbols
-  std::map<std::string, Signature> sigs;       // each export's arguments
+  std::map<std::string, Signature> sigs;       // each export's family and arguments
+  std::map<std::string, std::string> families; // family name -> title
 };
 
 // "name!?:Kind" → a parameter.
@@ -84,10 +86,17 @@ inline TableFile read_table_file(const std::string& path) {
       std::string name, state;
       words >> name >> state;
       t.loose[name] = state;
+    } else if (kind == "family") {
+      std::string name, title;
+      words >> name;
+      std::getline(words, title);
+      t.families[name] = title;
+    } else if (kind == "about" || kind == "edges") {
+      continue;
     } else if (kind == "sig") {
       std::string name, word;
-      words >> name;
       Signature sig;
+      words >> name >> sig.family;
       while (words >> word) {
         if (word == "->") {
           words >> sig.result;

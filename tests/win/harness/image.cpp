@@ -42,4 +42,31 @@ void* patch_import(HMODULE module, const char* dll, const char* function, void* 
   return nullptr;
 }
 
+VersionInfo version_info(const char* path) {
+  VersionInfo v;
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (!size) return v;
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(path, 0, size, data.data())) return v;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) return v;
+  v.found = true;
+  const DWORD words[4] = {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
+  for (int i = 0; i < 2; ++i) {
+    v.file[2 * i] = HIWORD(words[i]), v.file[2 * i + 1] = LOWORD(words[i]);
+    v.product[2 * i] = HIWORD(words[2 + i]), v.product[2 * i + 1] = LOWORD(words[2 + i]);
+  }
+  auto text = [&](const char* name) {
+    char* value = nullptr;
+    UINT chars = 0;
+    const std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
+    return VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &chars) && value ? std::string(value) : std::string();
+  };
+  v.file_version = text("FileVersion"), v.product_version = text("ProductVersion");
+  v.description = text("FileDescription"), v.product_name = text("ProductName"), v.copyright = text("LegalCopyright");
+  return v;
+}
+
 }  // namespace kvt

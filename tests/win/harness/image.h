@@ -11,6 +11,14 @@ namespace kvt {
 
 std::vector<std::string> imported_dlls(HMODULE module);
 
+// The version resource of a DLL or program file, as Windows' file properties show it.
+struct VersionInfo {
+  bool found = false;
+  unsigned file[4] = {}, product[4] = {};  // from the fixed part
+  std::string file_version, product_version, description, product_name, copyright;
+};
+VersionInfo version_info(const char* path);
+
 // Points the module's import of `function` from `dll` at `replacement` and returns
 // the address it held, or null when the module does not import it.
 void* patch_import(HMODULE module, const char* dll, const char* function, void* replacement);
