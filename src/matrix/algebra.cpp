@@ -13,10 +13,8 @@ bool invert(Handle out, Handle in, float* determinant) {
 }
 
 std::int32_t euler(Handle out, Handle m, float unit) {
-  Vec3 e = euler_angles(get(m));
-  if (unit != 1) e = vec::map(e, [unit](float a) { return a * unit; });
-  vec::put(out, e);
-  return 0;
+  const Vec3 e = euler_angles(get(m));
+  return vec::put_angles(out, e.c[0], e.c[1], e.c[2], unit);
 }
 
 }  // namespace

@@ -15,10 +15,8 @@ std::int32_t fill(Handle h, const Quat& q) {
 }
 
 std::int32_t euler(Handle out, Handle q, float unit) {
-  Vec3 e = euler_angles(get(q));
-  if (unit != 1) e = vec::map(e, [unit](float a) { return a * unit; });
-  vec::put(out, e);
-  return 0;
+  const Vec3 e = euler_angles(get(q));
+  return vec::put_angles(out, e.c[0], e.c[1], e.c[2], unit);
 }
 
 }  // namespace

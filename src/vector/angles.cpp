@@ -54,6 +54,12 @@ std::int32_t direction_2d(Handle result, float angle) {
 }
 
 }  // namespace
+
+std::int32_t put_angles(Handle out, float x, float y, float z, float unit) {
+  put<3>(out, {x * unit, y * unit, z * unit});
+  return 0;
+}
+
 }  // namespace kv::vec
 
 using namespace kv;

@@ -13,6 +13,10 @@ inline constexpr float kRadToDeg = 57.2957802f;
 // One turn in radians, held in double for wrapping.
 inline constexpr double kTurn = 6.283185307179586;
 
+// Euler angles in radians stored into a Vec3, each multiplied by `unit` first
+// (1, or kRadToDeg for degrees).
+std::int32_t put_angles(Handle out, float x, float y, float z, float unit);
+
 // x wrapped into [0, period): the exact truncated remainder, plus the period when
 // negative, rounded to single once. A negative x just below a multiple rounds up
 // to the period itself; an exact negative multiple gives −0.

@@ -86,9 +86,11 @@ TEST(CommandTable, SignaturesAgreeWithTheRows) {
     ASSERT_NE(it, t.sigs.end()) << row.exportName << " has no signature line";
     EXPECT_EQ(it->second.letters(), row.argument_letters()) << number << " " << row.keyword;
     EXPECT_EQ(it->second.result.empty(), !row.yields_value()) << number << " " << row.keyword;
-    if (row.yields_value()) EXPECT_EQ(results.count(it->second.result), 1u) << row.exportName;
-    if (row.yields_value()) EXPECT_EQ(row.letters[0], it->second.result == "Float" || it->second.result == "Radians" ||
-                                                              it->second.result == "Degrees" ? 'F' : 'L') << number;
+    if (row.yields_value()) {
+      const std::string& r = it->second.result;
+      EXPECT_EQ(results.count(r), 1u) << row.exportName;
+      EXPECT_EQ(row.letters[0], r == "Float" || r == "Radians" || r == "Degrees" ? 'F' : 'L') << number;
+    }
   }
   for (const auto& [name, sig] : t.sigs) {
     EXPECT_TRUE(t.loose.count(name) || std::any_of(t.rows.begin(), t.rows.end(), [&](const auto& r) { return r.second.exportName == name; }))

@@ -251,6 +251,8 @@ class Builder {
         if (!p.is_handle() || p.written != (pass == 1)) continue;
         if (e.effect == Effect::Deletes) {
           call.args[i] = {'L', deletion_target(source, call, e.pool), 0};
+          // A value deleted for real may change (the pool reuses its memory); nothing else may.
+          if (call.deletes_live) call.writes.push_back({call.args[i].word, values_.find(call.args[i].word)->bytes});
           continue;
         }
         if (p.optional && source.one_in(4)) {
@@ -258,10 +260,15 @@ class Builder {
           continue;
         }
         const Slot* slot = nullptr;
+        Word at = 0;
         if (pass == 1 && source.one_in(3)) slot = alias(source, chosen, p.kind);
-        if (!slot) slot = pick(source, p.kind);
+        if (slot) {  // the output anywhere inside the input: its start, or a float further on
+          at = 4 * Word(source.below(std::uint32_t((slot->bytes - value_bytes(p.kind)) / 4 + 1)));
+        } else {
+          slot = pick(source, p.kind);
+        }
         chosen[i] = slot;
-        call.args[i] = {'L', slot ? slot->handle : 0, 0};
+        call.args[i] = {'L', slot ? slot->handle + at : 0, 0};
       }
     }
     for (std::size_t i = 0; i < sig.params.size(); ++i) {

@@ -229,6 +229,9 @@ TEST(ViewPortCommands, ValuesRectangleAndPoints) {
     EXPECT_EQ(p().command("pViewPort_TestPoint", "LLLL", {vp, t.x, t.y}), t.inside)
         << "(" << t.x << ", " << t.y << ") in " << t.left << ", " << t.top << ", " << t.width << " × " << t.height;
   }
+  p().command("pViewPort_Set", "LLLLLLL", {vp, INT32_MAX, -1, 2, 1, 0, 1});
+  EXPECT_EQ(p().command("pViewPort_GetRight", "LL", {vp}), 0x80000001u) << "X + Width in 32 bits";
+  EXPECT_EQ(p().command("pViewPort_GetBottom", "LL", {vp}), 0u) << "0xFFFFFFFF + 1 wraps";
   p().command("pViewPort_Delete", "L", {vp});
   p().command("pViewPort_Delete", "L", {vp});  // a second time: ignored
   float scaled[16], scales[3];

@@ -196,6 +196,9 @@ TEST_F(HostBridge, ObjectValuesRoundTripBitForBit) {
   EXPECT_TRUE(kv::test::floats_close(angles, back, 3, 64, 1e-4f));
   float m[16];
   fill(m);
+  p().command("pMat4_SetObjectTranslation", "LL", {m, kObject});
+  p().command("pVec3_GetObjectPosition", "LL", {back, kObject});
+  EXPECT_EQ(std::memcmp(back, m + 12, 12), 0) << "row 4 of the matrix";
   p().command("pMat4_SetObjectScale", "LL", {m, kObject});
   p().command("pVec3_GetObjectScale", "LL", {back, kObject});
   const float rows[3] = {2, 3, 4};
@@ -235,11 +238,16 @@ TEST_F(HostBridge, SetObjectTransformsWritesTheFlaggedFields) {
   p().command("pMat4_SetObjectTransforms", "LLLLL", {m, kObject, 1, 1, 1});
   p().command("pVec3_GetObjectPosition", "LL", {field, kObject});
   EXPECT_EQ(field[0], 8.0f);
+  p().command("pVec3_GetObjectScale", "LL", {field, kObject});
+  EXPECT_EQ(field[0], 0.0f); EXPECT_EQ(field[1], 1.0f) << "the scale as the decomposition leaves it";
   p().command("pVec3_GetObjectRotation", "LL", {field, kObject});
   EXPECT_EQ(field[0], 10.0f); EXPECT_EQ(field[2], 30.0f);
-  // Rotation only: the angles of the decomposition.
+  // Rotation only: the angles of the decomposition; scale and position stay.
   fill(m);
+  const Record kept = *object(kObject);
   p().command("pMat4_SetObjectTransforms", "LLLLL", {m, kObject, 0, 1, 0});
+  EXPECT_EQ(std::memcmp(object(kObject)->bytes + kObjectPosition, kept.bytes + kObjectPosition, 12), 0);
+  EXPECT_EQ(std::memcmp(object(kObject)->bytes + kObjectScale, kept.bytes + kObjectScale, 12), 0);
   p().command("pVec3_GetObjectRotation", "LL", {field, kObject});
   const float expected[3] = {0.3f * 57.2957802f, -0.2f * 57.2957802f, 0.1f * 57.2957802f};
   EXPECT_TRUE(kv::test::floats_close(expected, field, 3, 64, 1e-4f));
@@ -296,6 +304,17 @@ TEST_F(HostBridge, CameraCommandsWithAndWithoutTheirCamera) {
 
 TEST_F(HostBridge, CameraMatricesProjectionAndFrustum) {
   Record* r = camera(kCamera);
+  const struct {
+    const char* keyword;
+    std::size_t offset;
+  } vectors[] = {{"pVec3_GetCameraPosition", kCameraPosition}, {"pVec3_GetCameraLook", kCameraLook},
+                 {"pVec3_GetCameraUp", kCameraUp}, {"pVec3_GetCameraRight", kCameraRight}};
+  for (std::size_t k = 0; k < 4; ++k) put3(r, vectors[k].offset, 1.0f + k, -2.0f - k, 0.5f * k);
+  for (const auto& v : vectors) {
+    float got[3];
+    p().command(v.keyword, "LL", {got, kCamera});
+    EXPECT_EQ(std::memcmp(got, r->bytes + v.offset, 12), 0) << v.keyword;
+  }
   float view[16], projection[16];
   p().command("pMat4_Translation", "LFFF", {view, 0.0f, 0.0f, 5.0f});
   p().command("pMat4_Scaling", "LFFF", {projection, 2.0f, 2.0f, 2.0f});
