@@ -50,4 +50,4 @@ target_compile_definitions(kv_unit_tests PRIVATE KV_COMMANDS_TAB="${KV_TABLE}" K
 target_link_libraries(kv_unit_tests PRIVATE kv_core gtest_main)
 add_dependencies(kv_unit_tests command_table)
 include(GoogleTest)
-gtest_discover_tests(kv_unit_tests DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(kv_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)

@@ -30,7 +30,7 @@ function(kv_host_dll target dll_name folder source def)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${dll_name}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder}
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder})
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
   target_compile_options(${target} PRIVATE ${KV_TARGET_FLAGS})
   target_link_options(${target} PRIVATE ${KV_STATIC_RUNTIME})
 endfunction()
@@ -99,5 +99,9 @@ add_dependencies(kv_bench Kestrom_Vandu)
 set(WINE ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
 set_target_properties(kv_wine_tests PROPERTIES CROSSCOMPILING_EMULATOR ${WINE})
 include(GoogleTest)
-gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
+# Each case takes well under a second, the short stress run some five seconds; the
+# timeouts leave room for a slow machine and end a hung run.
+gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES TIMEOUT 30)
 add_test(NAME stress COMMAND ${WINE} kv_stress.exe --calls 200000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+set_tests_properties(stress PROPERTIES TIMEOUT 90)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <string>
 
 #include "geometry/frustum.h"
 #include "geometry/planes.h"
@@ -70,6 +71,7 @@ TEST(Plane, SegmentHitsBetweenItsEndsInEitherOrder) {
       {"crossing", {1, -1, 1}, {3, 1, 3}, 1, {2, 0, 2}},
       {"crossing, ends swapped", {3, 1, 3}, {1, -1, 1}, 1, {2, 0, 2}},
       {"crossing, x falling", {3, -1, 1}, {1, 1, 3}, 1, {2, 0, 2}},
+      {"crossing, z constant at 0", {1, -1, 0}, {3, 1, 0}, 1, {2, 0, 0}},
       {"both ends above", {1, 1, 1}, {3, 3, 3}, 0, {0, 0, 0}},
       {"ends at the plane", {4, 0, -2}, {6, 2, -4}, 1, {4, 0, -2}},
       {"parallel", {1, 1, 1}, {3, 1, 3}, 0, {0, 0, 0}},
@@ -123,8 +125,11 @@ TEST(Frustum, ExtractionFromMatrices) {
   std::memcpy(overlapping.f + 4, kPerspective, sizeof kPerspective);
   Frustum_ExtractVP(h(overlapping.f), h(overlapping.f + 4));
   EXPECT_EQ(std::memcmp(&overlapping, &view, sizeof view), 0);
-  Frustum_Normalize(h(skew.f));
-  EXPECT_NEAR(std::hypot(skew.f[4], skew.f[5], skew.f[6]), 1, 1e-7);
+  // Each of the six planes scaled by its own factor: Normalize gives the cube back.
+  Planes scaled = cube;
+  for (int i = 0; i < 24; ++i) scaled.f[i] *= float(i / 4 + 2);
+  Frustum_Normalize(h(scaled.f));
+  EXPECT_TRUE(floats_close(cube_planes, scaled.f, 24, 0));
 }
 
 TEST(Frustum, SettersStoreEachPlaneInItsPlace) {
@@ -164,6 +169,7 @@ TEST(Frustum, VisibilityAgainstTheUnitCube) {
       {"point outside on the top", [&] { return Frustum_TestPoint(f, 0, 2, 0); }, bits(0.0f)},
       {"point NaN is never rejected", [&] { return Frustum_TestPoint(f, kNaN, 0, 0) != bits(0.0f); }, 1},
       {"depth reads the near plane only", [&] { return Frustum_PointDepth(f, 2, 0, 0); }, bits(1.0f)},
+      {"depth from near, not far", [&] { return Frustum_PointDepth(f, 0.25f, -0.5f, 0.5f); }, bits(1.5f)},
       {"sphere depth", [&] { return Frustum_SphereDepth(f, 0, 0, -0.5f, 0.25f); }, bits(0.25f)},
       {"sphere crossing the left plane", [&] { return std::uint32_t(Frustum_TestSphere(f, -1.5f, 0, 0, 0.6f)); }, 1},
       {"sphere crossing: intersect", [&] { return std::uint32_t(Frustum_IntersectSphere(f, -1.5f, 0, 0, 0.6f)); }, 0},
@@ -189,6 +195,16 @@ TEST(Frustum, VisibilityAgainstTheUnitCube) {
       {"NaN box: intersect", [&] { return std::uint32_t(Frustum_IntersectAABB(f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN)); }, 1},
   };
   for (const auto& c : cases) EXPECT_EQ(c.call(), c.expected) << c.name;
+  // A sphere touching each plane from outside is rejected; from inside it is inside.
+  for (int side = 0; side < 6; ++side) {
+    float centre[3] = {0, 0, 0};
+    centre[side / 2] = side % 2 ? -1.5f : 1.5f;
+    const std::string where = "centre " + std::to_string(centre[side / 2]) + " on axis " + std::to_string(side / 2);
+    EXPECT_EQ(Frustum_TestSphere(f, centre[0], centre[1], centre[2], 0.5f), 0) << where;
+    EXPECT_EQ(Frustum_IntersectSphere(f, centre[0], centre[1], centre[2], 0.5f), -1) << where;
+    for (float& c : centre) c /= 3;
+    EXPECT_EQ(Frustum_IntersectSphere(f, centre[0], centre[1], centre[2], 0.5f), 1) << "inside, " << where;
+  }
 }
 
 TEST(Frustum, BoxesAgainstAPerspectiveView) {

@@ -147,6 +147,15 @@ TEST(Matrix, MovesAreInWorldUnitsAlongTheOwnAxes) {
   Mat4_MoveUp(h(&m), h(&m), 2);          // up is (−1, 0, 0)
   EXPECT_NEAR(m.m[3][0], -2, 1e-6); EXPECT_NEAR(m.m[3][1], 3, 1e-6);
   EXPECT_EQ(turned.m[3][1], 0.0f) << "in is left as it was";
+  // The translation row becomes (x, y, z, 1) whatever m44 was; the rest is kept.
+  for (float m44 : {0.0f, 1.5f}) {
+    Mat4 in = sample();
+    in.m[3][3] = m44;
+    Mat4_SetTranslation(h(&m), h(&in), 7, -8, 9);
+    const float row[4] = {7, -8, 9, 1};
+    EXPECT_TRUE(floats_close(row, m.m[3], 4, 0)) << "m44 was " << m44;
+    EXPECT_EQ(std::memcmp(m.m, in.m, 48), 0) << "rows 1 to 3 kept";
+  }
 }
 
 TEST(Matrix, ScaleRowsAndMeasureColumns) {

@@ -89,6 +89,12 @@ TEST(Quat, WorldTurnsFollowLocalTurnsPrecede) {
   Q world, local, single;
   Quat_RotateXYZ(h(&world), h(&doubled), 0.2f, -0.3f, 0.4f);
   EXPECT_NEAR(length(world), 2, 2e-6) << "not renormalised";
+  Q after = doubled, turn;
+  for (auto [axis, angle] : {std::pair{Quat_RotationX, 0.2f}, {Quat_RotationY, -0.3f}, {Quat_RotationZ, 0.4f}}) {
+    axis(h(&turn), angle);
+    Quat_Mul(h(&after), h(&after), h(&turn));
+  }
+  EXPECT_TRUE(floats_close(after.c, world.c, 4, 8, 1e-6f)) << "world turns: q, then X, then Y, then Z";
   Quat_RotateX(h(&single), h(&doubled), 0.2f);
   EXPECT_NEAR(length(single), 1, 1e-7);
   Quat_RotateLocalXYZ(h(&local), h(&doubled), 0.2f, -0.3f, 0.4f);

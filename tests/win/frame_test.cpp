@@ -9,6 +9,7 @@
 #include "harness/image.h"
 #include "harness/plugin.h"
 #include "host/host_api.h"
+#include "hosts/layout.h"
 
 namespace {
 
@@ -30,8 +31,8 @@ struct CoreRecord {
   unsigned char bytes[256] = {};
   CoreRecord(HMODULE objects, HMODULE cameras) {
     const auto o = kvt::word(objects), c = kvt::word(cameras);
-    std::memcpy(bytes + kv::host::kCoreObjectsModule, &o, 4);
-    std::memcpy(bytes + kv::host::kCoreCamerasModule, &c, 4);
+    std::memcpy(bytes + kvt::layout::kCoreObjectsModule, &o, 4);
+    std::memcpy(bytes + kvt::layout::kCoreCamerasModule, &c, 4);
   }
 };
 

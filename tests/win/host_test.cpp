@@ -10,12 +10,15 @@
 
 #include "harness/plugin.h"
 #include "host/host_api.h"
+#include "hosts/layout.h"
 #include "support/ulp.h"
 
 namespace {
 
 using kvt::Plugin;
-using namespace kv::host;
+using namespace kvt::layout;
+using kv::host::kGetInternalDataName;
+using kv::host::kGetObjectName;
 
 const Plugin& p() { return Plugin::get(); }
 
@@ -123,6 +126,28 @@ void fill(float* v) {
   p().command("pMat4_RotationXYZ", "LFFF", {v, 0.3f, -0.2f, 0.1f});
   p().command("pMat4_ScaleLocal", "LLFFF", {v, v, 2.0f, 3.0f, 4.0f});
   p().command("pMat4_SetTranslation", "LLFFF", {v, v, 5.0f, 6.0f, 7.0f});
+}
+
+// The plug-in's record offsets against the substitute host's own.
+TEST(HostLayout, ThePluginReadsTheRecordsWhereTheHostLaysThemOut) {
+  const struct {
+    const char* field;
+    std::size_t plugin, host;
+  } fields[] = {
+      {"core: objects module", kv::host::kCoreObjectsModule, kCoreObjectsModule},
+      {"core: cameras module", kv::host::kCoreCamerasModule, kCoreCamerasModule},
+      {"object: position", kv::host::kObjectPosition, kObjectPosition},
+      {"object: rotation", kv::host::kObjectRotation, kObjectRotation},
+      {"object: scale", kv::host::kObjectScale, kObjectScale},
+      {"camera: projection", kv::host::kCameraProjection, kCameraProjection},
+      {"camera: view", kv::host::kCameraView, kCameraView},
+      {"camera: look", kv::host::kCameraLook, kCameraLook},
+      {"camera: up", kv::host::kCameraUp, kCameraUp},
+      {"camera: right", kv::host::kCameraRight, kCameraRight},
+      {"camera: position", kv::host::kCameraPosition, kCameraPosition},
+      {"camera: viewport", kv::host::kCameraViewport, kCameraViewport},
+  };
+  for (const auto& f : fields) EXPECT_EQ(f.plugin, f.host) << f.field;
 }
 
 TEST_F(HostBridge, ObjectCommandsWithAndWithoutTheirObject) {

@@ -18,6 +18,7 @@
 #include "harness/call.h"
 #include "harness/plugin.h"
 #include "host/host_api.h"
+#include "hosts/layout.h"
 #include "support/surface.h"
 
 namespace {
@@ -91,8 +92,8 @@ struct Host {
     for (std::size_t k = 0; k < records.size(); ++k) {
       const bool is_object = k < 7;
       for (std::size_t i = 0; i < 256; ++i) {
-        const bool field = is_object ? (i >= kv::host::kObjectPosition && i < kv::host::kObjectScale + 12)
-                                     : (i < 64 || (i >= kv::host::kCameraViewport && i < kv::host::kCameraViewport + 24));
+        const bool field = is_object ? (i >= kvt::layout::kObjectPosition && i < kvt::layout::kObjectScale + 12)
+                                     : (i < 64 || (i >= kvt::layout::kCameraViewport && i < kvt::layout::kCameraViewport + 24));
         if (!field && records[k][i] != before[256 * k + i]) return false;
       }
     }
@@ -103,8 +104,8 @@ struct Host {
 void bind(const kvt::Plugin& plugin, HMODULE objects, HMODULE cameras) {
   unsigned char core[256] = {};
   const std::uint32_t words[2] = {kvt::word(objects), kvt::word(cameras)};
-  std::memcpy(core + kv::host::kCoreObjectsModule, &words[0], 4);
-  std::memcpy(core + kv::host::kCoreCamerasModule, &words[1], 4);
+  std::memcpy(core + kvt::layout::kCoreObjectsModule, &words[0], 4);
+  std::memcpy(core + kvt::layout::kCoreCamerasModule, &words[1], 4);
   kvt::call(plugin.address("?ReceiveCoreDataPtr@@YAXPAX@Z"), {kvt::word(core)});
 }
 

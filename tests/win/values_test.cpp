@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "harness/plugin.h"
@@ -85,6 +86,30 @@ TEST(Values, ComponentCommandsReachEveryTypeThroughTheirRoutes) {
   EXPECT_EQ(plugin().command("pVec4_GetW", "FL", {plane}), payload);
   plugin().command("pVec3_Delete", "L", {v3});
   plugin().command("pPlane_Delete", "L", {plane});
+}
+
+// Every component getter and setter row, whatever type it is listed under, on a
+// value whose components all differ: the keyword's letter names the component.
+TEST(Values, EveryComponentRowReachesItsComponent) {
+  const std::string letters = "XYZWABCD";
+  int getters = 0, setters = 0;
+  for (const auto& [number, row] : plugin().rows()) {
+    const std::string& k = row.keyword;
+    const std::size_t at = k.size() - 1;
+    if (k.size() < 6 || letters.find(k[at]) == std::string::npos) continue;
+    const int component = int(letters.find(k[at]) % 4);
+    float v[4] = {1, 2, 3, 4};
+    if (k.compare(at - 4, 4, "_Get") == 0 && row.letters == "FL") {
+      EXPECT_EQ(plugin().command_float(k, "FL", {v}), v[component]) << number << " " << k;
+      ++getters;
+    } else if (k.compare(at - 4, 4, "_Set") == 0 && row.letters == "LF") {
+      plugin().command(k, "LF", {v, 9.0f});
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(v[i], i == component ? 9.0f : float(i + 1)) << number << " " << k;
+      ++setters;
+    }
+  }
+  EXPECT_EQ(getters, 17);
+  EXPECT_EQ(setters, 9);
 }
 
 TEST(Values, ComparisonsMinimaAndMaxima) {

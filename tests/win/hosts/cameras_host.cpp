@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/host_api.h"
+#include "hosts/layout.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ extern "C" int __cdecl SubstituteHost_CameraCalls() { return calls; }
 // Test controls: identity view and projection, the axes of an unrotated camera at
 // the origin, and a 640 by 480 viewport with depth 0 to 1.
 extern "C" void __cdecl SubstituteHost_ResetCameras() {
-  using namespace kv::host;
+  using namespace kvt::layout;
   std::memset(records, 0xCD, sizeof records);
   calls = 0;
   float identity[16] = {};

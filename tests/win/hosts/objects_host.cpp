@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/host_api.h"
+#include "hosts/layout.h"
 
 namespace {
 
@@ -57,9 +57,9 @@ extern "C" void __cdecl host_SetWorldMatrix(std::int32_t object, float* matrix) 
 extern "C" void __cdecl SubstituteHost_ResetObjects() {
   std::memset(records, 0xCD, sizeof records);  // fields the library must not touch
   for (int i = 0; i < kObjects; ++i) {
-    put3(records[i].bytes, kv::host::kObjectPosition, 0, 0, 0);
-    put3(records[i].bytes, kv::host::kObjectRotation, 0, 0, 0);
-    put3(records[i].bytes, kv::host::kObjectScale, 1, 1, 1);
+    put3(records[i].bytes, kvt::layout::kObjectPosition, 0, 0, 0);
+    put3(records[i].bytes, kvt::layout::kObjectRotation, 0, 0, 0);
+    put3(records[i].bytes, kvt::layout::kObjectScale, 1, 1, 1);
     for (int e = 0; e < 16; ++e) worlds[i][e] = e % 5 == 0 ? 1.0f : 0.0f;
   }
   last_get_object = last_get_selector = last_set_object = -1;
