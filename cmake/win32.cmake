@@ -105,3 +105,11 @@ gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVE
   PROPERTIES TIMEOUT 30)
 add_test(NAME stress COMMAND ${WINE} kv_stress.exe --calls 200000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 set_tests_properties(stress PROPERTIES TIMEOUT 90)
+
+# The calls of the accuracy check, ours and Wine's D3DX (`make accuracy`, and a
+# short run in the tests).
+add_executable(kv_accuracy ${CMAKE_SOURCE_DIR}/tools/accuracy_calls.cpp)
+target_link_libraries(kv_accuracy PRIVATE kv_harness)
+target_compile_options(kv_accuracy PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
+target_link_options(kv_accuracy PRIVATE ${KV_STATIC_RUNTIME})
+add_dependencies(kv_accuracy Kestrom_Vandu table_copy)

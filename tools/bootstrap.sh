@@ -20,6 +20,12 @@ have_pkg wine32:i386 || need="$need wine32:i386"
 if [ "${1:-}" = docs ]; then
   have_pkg python3-matplotlib || need="$need python3-matplotlib"
 fi
+# `tools/bootstrap.sh accuracy`: exact arithmetic for the accuracy check's reference
+# (`make accuracy`, and the short check in `make test`); gmpy2 makes it fast.
+if [ "${1:-}" = accuracy ]; then
+  have_pkg python3-mpmath || need="$need python3-mpmath"
+  have_pkg python3-gmpy2 || need="$need python3-gmpy2"
+fi
 # `tools/bootstrap.sh fuzz`: clang and its fuzzer runtime too, for `make fuzz`.
 if [ "${1:-}" = fuzz ]; then
   have_cmd clang++ || need="$need clang"

@@ -6,7 +6,8 @@ called with its arguments from an array of words (--calls, with --headers).
 
 Fails on any line it cannot read, on a duplicate string number, on an export
 that one row marks built and another not, on a built export without a signature
-line, and on a signature whose letters disagree with a row that reaches it."""
+line, on a signature whose letters disagree with a row that reaches it, and on
+a D3DX counterpart line that names an argument the export does not have."""
 
 import argparse
 import os
@@ -86,6 +87,7 @@ class Table:
         self.plugin = []
         self.families = OrderedDict()  # name -> {title, about, edges}
         self.sigs = OrderedDict()  # export -> (family, [Param], result)
+        self.oracles = OrderedDict()  # export -> (D3DX function, [argument])
         with open(path, encoding="utf-8") as f:
             for line in f:
                 self._read(line.rstrip("\n"))
@@ -128,6 +130,10 @@ class Table:
             if name in self.sigs:
                 raise TableError(f"two signatures for {name}")
             self.sigs[name] = (family, [Param(w) for w in rest], result)
+        elif kind == "oracle":
+            # "(x y z)" is one argument: a Vec3 of three float arguments.
+            args = re.findall(r"\([^)]*\)|\S+", line.split(None, 3)[3] if len(words) > 3 else "")
+            self.oracles[words[1]] = (words[2], args)
         else:
             raise TableError(f"cannot read: {line}")
 
@@ -144,6 +150,15 @@ class Table:
             letters = "".join(p.letter() for p in params)
             if letters != row.argument_letters() or bool(result) != row.value:
                 raise TableError(f"row {row.number} {row.keyword}: letters {row.letters} disagree with the signature")
+        for export, (function, args) in self.oracles.items():
+            if export not in self.sigs:
+                raise TableError(f"oracle {export}: no signature line")
+            params = {p.name: p for p in self.sigs[export][1]}
+            for arg in args:
+                m = re.match(r"^\((\w+) (\w+) (\w+)\)$|^rad\((\w+)\)$|^(\w+)$", arg)
+                names = [n for n in (m.groups() if m else []) if n]
+                if not m or (arg != "0" and any(n not in params for n in names)):
+                    raise TableError(f"oracle {export}: {arg} is not one of its arguments")
 
     def built_exports(self):
         names = []

@@ -26,29 +26,17 @@ Mat4* axis_rotation(Mat4* out, float angle, int i, int j) {
   return out;
 }
 
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return {{float(double(a.c[1]) * b.c[2] - double(a.c[2]) * b.c[1]),
-           float(double(a.c[2]) * b.c[0] - double(a.c[0]) * b.c[2]),
-           float(double(a.c[0]) * b.c[1] - double(a.c[1]) * b.c[0])}};
-}
-
-double dot(const Vec3& a, const Vec3& b) {
-  return double(a.c[0]) * b.c[0] + double(a.c[1]) * b.c[1] + double(a.c[2]) * b.c[2];
-}
-
-// The look-at matrix for a unit view direction z: right = norm(up × z),
-// up' = norm(z × (up × z)); the axes are the columns, row 4 the eye moved to the origin.
-Mat4* look_at(Mat4* out, const Vec3& eye, Vec3 z, const Vec3& up) {
-  vec_normalize(&z, &z);
-  Vec3 x = cross(up, z);
-  Vec3 y = cross(z, x);
-  vec_normalize(&x, &x);
-  vec_normalize(&y, &y);
-  const Vec3 axes[3] = {x, y, z};
+// The look-at matrix for the view direction `view`: z = norm(view), right
+// x = norm(up × z), up' y = z × x; the axes are the columns, row 4 the eye moved
+// to the origin. The axes stay in double until each element is stored, so row 4
+// is formed from the exact axes. A zero view or up along it gives zero axes.
+Mat4* look_at(Mat4* out, const Vec3& eye, const Vec3d& view, const Vec3& up) {
+  const Vec3d z = unit(view), x = unit(cross(widen(up), z)), y = cross(z, x);
+  const Vec3d axes[3] = {x, y, z};
   Mat4 r{};
   for (int a = 0; a < 3; ++a) {
-    for (int row = 0; row < 3; ++row) r.m[row][a] = axes[a].c[row];
-    r.m[3][a] = float(-dot(axes[a], eye));
+    for (int row = 0; row < 3; ++row) r.m[row][a] = float(axes[a].c[row]);
+    r.m[3][a] = float(-dot(axes[a], widen(eye)));
   }
   r.m[3][3] = 1;
   *out = r;
@@ -151,11 +139,13 @@ Mat4* matrix_rotation_x(Mat4* out, float angle) { return axis_rotation(out, angl
 Mat4* matrix_rotation_y(Mat4* out, float angle) { return axis_rotation(out, angle, 2, 0); }
 Mat4* matrix_rotation_z(Mat4* out, float angle) { return axis_rotation(out, angle, 0, 1); }
 
+// The unit axis stays in double, and 1 − cos is formed as 2·sin²(angle/2), which
+// keeps its precision at small angles.
 Mat4* matrix_rotation_axis(Mat4* out, const Vec3* axis, float angle) {
-  Vec3 n;
-  vec_normalize(&n, axis);
+  const Vec3d n = unit(widen(*axis));
   const double x = n.c[0], y = n.c[1], z = n.c[2];
-  const double c = sm::cos(angle), s = sm::sin(angle), k = 1 - c;
+  const double half = sm::sin(double(angle) / 2);
+  const double c = sm::cos(angle), s = sm::sin(angle), k = 2 * half * half;
   Mat4 r = identity();
   r.m[0][0] = float(k * x * x + c), r.m[0][1] = float(k * x * y + s * z), r.m[0][2] = float(k * x * z - s * y);
   r.m[1][0] = float(k * y * x - s * z), r.m[1][1] = float(k * y * y + c), r.m[1][2] = float(k * y * z + s * x);
@@ -266,13 +256,11 @@ bool matrix_decompose(Vec3* scale, Quat* rotation, Vec3* translation, const Mat4
 }
 
 Mat4* matrix_look_at_lh(Mat4* out, const Vec3* eye, const Vec3* at, const Vec3* up) {
-  const Vec3 z{{at->c[0] - eye->c[0], at->c[1] - eye->c[1], at->c[2] - eye->c[2]}};
-  return look_at(out, *eye, z, *up);
+  return look_at(out, *eye, difference(*at, *eye), *up);
 }
 
 Mat4* matrix_look_at_rh(Mat4* out, const Vec3* eye, const Vec3* at, const Vec3* up) {
-  const Vec3 z{{eye->c[0] - at->c[0], eye->c[1] - at->c[1], eye->c[2] - at->c[2]}};
-  return look_at(out, *eye, z, *up);
+  return look_at(out, *eye, difference(*eye, *at), *up);
 }
 
 Mat4* matrix_affine_transformation(Mat4* out, float scaling, const Vec3* centre, const Quat* rotation,

@@ -12,15 +12,16 @@ Plane* plane_from_point_normal(Plane* out, const Vec3* point, const Vec3* normal
   return out;
 }
 
+// The edges, their cross product, its length and d = −p1·n are all formed in
+// double from the single inputs, and each coefficient is rounded once: nearly
+// collinear points lose only what the double cross product loses. Collinear
+// points give (0, 0, 0, −0).
 Plane* plane_from_points(Plane* out, const Vec3* p1, const Vec3* p2, const Vec3* p3) {
   const Vec3 a = *p1;
-  const Vec3 e1{{p2->c[0] - a.c[0], p2->c[1] - a.c[1], p2->c[2] - a.c[2]}};
-  const Vec3 e2{{p3->c[0] - a.c[0], p3->c[1] - a.c[1], p3->c[2] - a.c[2]}};
-  Vec3 n{{float(double(e1.c[1]) * e2.c[2] - double(e1.c[2]) * e2.c[1]),
-          float(double(e1.c[2]) * e2.c[0] - double(e1.c[0]) * e2.c[2]),
-          float(double(e1.c[0]) * e2.c[1] - double(e1.c[1]) * e2.c[0])}};
-  vec_normalize(&n, &n);
-  return plane_from_point_normal(out, &a, &n);
+  const Vec3d n = unit(cross(difference(*p2, a), difference(*p3, a)));
+  const Vec3 rounded = narrow(n);
+  *out = {rounded.c[0], rounded.c[1], rounded.c[2], float(-dot(widen(a), n))};
+  return out;
 }
 
 Plane* plane_transform(Plane* out, const Plane* plane, const Mat4* m) {
@@ -31,13 +32,15 @@ Plane* plane_transform(Plane* out, const Plane* plane, const Mat4* m) {
   return out;
 }
 
+// The line's direction is the difference of the points in double, so a line
+// nearly parallel to the plane keeps the precision of its points.
 Vec3* plane_intersect_line(Vec3* out, const Plane* plane, const Vec3* v1, const Vec3* v2) {
   const Plane p = *plane;
   const Vec3 a = *v1;
-  const Vec3 dir{{v2->c[0] - a.c[0], v2->c[1] - a.c[1], v2->c[2] - a.c[2]}};
-  const double den = double(p.a) * dir.c[0] + double(p.b) * dir.c[1] + double(p.c) * dir.c[2];
+  const Vec3d normal{{p.a, p.b, p.c}}, dir = difference(*v2, a);
+  const double den = dot(normal, dir);
   if (den == 0) return nullptr;
-  const double t = (double(p.d) + double(p.a) * a.c[0] + double(p.b) * a.c[1] + double(p.c) * a.c[2]) / den;
+  const double t = (p.d + dot(normal, widen(a))) / den;
   *out = Vec3{{float(a.c[0] - t * dir.c[0]), float(a.c[1] - t * dir.c[1]), float(a.c[2] - t * dir.c[2])}};
   return out;
 }

@@ -21,9 +21,9 @@ Quat negated(const Quat& q) { return {-q.x, -q.y, -q.z, -q.w}; }
 
 }  // namespace
 
+// The unit axis stays in double until each component is stored.
 Quat* quaternion_rotation_axis(Quat* out, const Vec3* axis, float angle) {
-  Vec3 n;
-  vec_normalize(&n, axis);
+  const Vec3d n = unit(widen(*axis));
   const double half = double(angle) / 2, s = sm::sin(half);
   *out = {float(s * n.c[0]), float(s * n.c[1]), float(s * n.c[2]), float(sm::cos(half))};
   return out;

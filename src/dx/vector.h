@@ -31,6 +31,29 @@ inline Vec<N>* vec_normalize(Vec<N>* out, const Vec<N>* v) {
   return out;
 }
 
+// Three components in double, for results that are formed from single inputs
+// without rounding in between (directions made from differences of points,
+// normals, axes) and rounded once when stored.
+struct Vec3d {
+  double c[3];
+};
+
+inline Vec3d widen(const Vec3& v) { return {{v.c[0], v.c[1], v.c[2]}}; }
+inline Vec3d difference(const Vec3& a, const Vec3& b) {
+  return {{double(a.c[0]) - b.c[0], double(a.c[1]) - b.c[1], double(a.c[2]) - b.c[2]}};
+}
+inline double dot(const Vec3d& a, const Vec3d& b) { return a.c[0] * b.c[0] + a.c[1] * b.c[1] + a.c[2] * b.c[2]; }
+inline Vec3d cross(const Vec3d& a, const Vec3d& b) {
+  return {{a.c[1] * b.c[2] - a.c[2] * b.c[1], a.c[2] * b.c[0] - a.c[0] * b.c[2], a.c[0] * b.c[1] - a.c[1] * b.c[0]}};
+}
+// v / |v|; the zero vector stays zero.
+inline Vec3d unit(const Vec3d& v) {
+  const double length = sm::sqrt(dot(v, v));
+  if (length == 0) return {{0, 0, 0}};
+  return {{v.c[0] / length, v.c[1] / length, v.c[2] / length}};
+}
+inline Vec3 narrow(const Vec3d& v) { return {{float(v.c[0]), float(v.c[1]), float(v.c[2])}}; }
+
 namespace detail {
 
 // The product of a row with the matrix, in double, as two pairs of columns.

@@ -1,5 +1,7 @@
 #include "geometry/planes.h"
 
+#include <algorithm>
+
 #include "dx/plane.h"
 #include "dx/vector.h"
 #include "frame/pool.h"
@@ -18,17 +20,6 @@ Vec3 normal_of(const Plane& p) { return {{p.a, p.b, p.c}}; }
 // a·x + b·y + c·z (+ d), summed in double and rounded once, as the vector dot products.
 double dot_normal(const Plane& p, const Vec3& v) { return double(p.a) * v.c[0] + double(p.b) * v.c[1] + double(p.c) * v.c[2]; }
 
-// Q lies between the two ends on every axis, whichever end is lower, both ends
-// included: with dq = Q − p1 and ds = p2 − p1 on the axis (rounded to single),
-// 0 ≤ dq ≤ ds or ds ≤ dq ≤ 0. A NaN is never between.
-bool within(const Vec3& q, const Vec3& p1, const Vec3& p2) {
-  for (int i = 0; i < 3; ++i) {
-    const float dq = q.c[i] - p1.c[i], ds = p2.c[i] - p1.c[i];
-    const bool between = ds >= 0 ? (0 <= dq && dq <= ds) : (ds <= dq && dq <= 0);
-    if (!between) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -75,12 +66,25 @@ KV_EXPORT std::int32_t Plane_IntersectLine(Handle out, Handle plane, Handle p1, 
 }
 
 // 1 and the point where the segment from p1 to p2 meets the plane; otherwise 0
-// and (0, 0, 0). The ends may come in either order.
+// and (0, 0, 0). The signs of the ends' signed distances decide, never the
+// point's coordinates: an end on the plane is the hit, exactly (p1 when both
+// are); ends on opposite sides give the crossing, formed from the end below the
+// plane, so that the ends may come in either order. A NaN distance never hits.
 KV_EXPORT std::int32_t Plane_IntersectLineSeg(Handle out, Handle plane, Handle p1_handle, Handle p2_handle) {
   const Plane p = get(plane);
   const Vec3 p1 = vec::get<3>(p1_handle), p2 = vec::get<3>(p2_handle);
-  Vec3 q;
-  const bool hit = dx::plane_intersect_line(&q, &p, &p1, &p2) != nullptr && within(q, p1, p2);
+  const double d1 = dot_normal(p, p1) + p.d, d2 = dot_normal(p, p2) + p.d;
+  const bool crossing = (d1 < 0 && d2 > 0) || (d1 > 0 && d2 < 0);
+  const bool hit = (d1 == 0 && d2 == d2) || (d2 == 0 && d1 == d1) || crossing;
+  Vec3 q{{0, 0, 0}};
+  if (d1 == 0 || d2 == 0) {
+    q = d1 == 0 ? p1 : p2;
+  } else if (crossing) {
+    const Vec3& below = d1 < 0 ? p1 : p2;
+    const Vec3& above = d1 < 0 ? p2 : p1;
+    const double t = std::min(d1, d2) / (std::min(d1, d2) - std::max(d1, d2));
+    for (int i = 0; i < 3; ++i) q.c[i] = float(below.c[i] + t * (double(above.c[i]) - below.c[i]));
+  }
   vec::put<3>(out, hit ? q : Vec3{{0, 0, 0}});
   return hit;
 }

@@ -32,8 +32,12 @@ Vec3 scaled(const Vec3& v, float unit) { return vec::map(v, [unit](float a) { re
 // The rotation field, in degrees, turned into radians.
 Vec3 rotation_of(Record r) { return scaled(host::read<Vec3>(r, host::kObjectRotation), vec::kDegToRad); }
 
-// The rotation field from angles in radians: written, then turned into degrees in place.
-void set_rotation(Record r, const Vec3& radians) { host::write(r, host::kObjectRotation, scaled(radians, vec::kRadToDeg)); }
+// The rotation field from angles in radians, turned into degrees and rounded once.
+void set_rotation(Record r, const dx::Vec3d& radians) {
+  const double unit = vec::kRadToDeg;
+  host::write(r, host::kObjectRotation,
+              Vec3{{float(radians.c[0] * unit), float(radians.c[1] * unit), float(radians.c[2] * unit)}});
+}
 
 // The matrix the record gives, or the identity without an object.
 template <class Build>
@@ -49,15 +53,14 @@ Mat4 scaling(const Vec3& s) {
   return m;
 }
 
-// Of the two Euler solutions of m's rotation, (x, y, z) and the one through
-// y' = π − y, the one with the smaller sum of magnitudes; ties keep the first.
-Vec3 smaller_euler_angles(const Mat4& m) {
-  const Vec3 first = mat::euler_angles(m);
-  const float y = 3.14159274f - first.c[1];
-  const float c = float(sm::cos(y));
-  const Vec3 second{{float(sm::atan2(m.m[1][2] / c, m.m[2][2] / c)), y,
-                     float(sm::atan2(m.m[0][1] / c, m.m[0][0] / c))}};
-  auto size = [](const Vec3& a) { return std::fabs(double(a.c[0])) + std::fabs(double(a.c[1])) + std::fabs(double(a.c[2])); };
+// Of the two Euler solutions of m's rotation, (x, y, z) and (x ± π, π − y, z ± π),
+// the one with the smaller sum of magnitudes; ties keep the first.
+dx::Vec3d smaller_euler_angles(const Mat4& m) {
+  constexpr double kPi = 3.141592653589793;
+  const dx::Vec3d first = mat::euler_angles(m);
+  auto half_turn = [](double a) { return a > 0 ? a - kPi : a + kPi; };
+  const dx::Vec3d second{{half_turn(first.c[0]), kPi - first.c[1], half_turn(first.c[2])}};
+  auto size = [](const dx::Vec3d& a) { return std::fabs(a.c[0]) + std::fabs(a.c[1]) + std::fabs(a.c[2]); };
   return size(second) < size(first) ? second : first;
 }
 

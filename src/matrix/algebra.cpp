@@ -12,10 +12,7 @@ bool invert(Handle out, Handle in, float* determinant) {
   return dx::matrix_inverse(at<Mat4>(out), determinant, at<Mat4>(in)) != nullptr;
 }
 
-std::int32_t euler(Handle out, Handle m, float unit) {
-  const Vec3 e = euler_angles(get(m));
-  return vec::put_angles(out, e.c[0], e.c[1], e.c[2], unit);
-}
+std::int32_t euler(Handle out, Handle m, double unit) { return vec::put_angles(out, euler_angles(get(m)), unit); }
 
 }  // namespace
 

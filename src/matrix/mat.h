@@ -73,15 +73,10 @@ inline Mat4 rotation_xyz(float ax, float ay, float az) {
   return m;
 }
 
-// The angles (ax, ay, az) for which rotation_xyz gives m's rotation, ay in
-// (−π/2, π/2): ay = −asin(m13), then ax and az from the quotients by cos ay, each
-// rounded to single. Only m11, m12, m13, m23 and m33 are read.
-inline Vec3 euler_angles(const Mat4& m) {
-  const float y = float(-sm::asin(m.m[0][2]));
-  const float c = float(sm::cos(y));
-  const float x = float(sm::atan2(m.m[1][2] / c, m.m[2][2] / c));
-  const float z = float(sm::atan2(m.m[0][1] / c, m.m[0][0] / c));
-  return {{x, y, z}};
+// The angles (ax, ay, az) in radians for which rotation_xyz gives m's rotation.
+inline dx::Vec3d euler_angles(const Mat4& m) {
+  const auto& e = m.m;
+  return vec::euler_angles({e[0][0], e[0][1], e[0][2], e[1][0], e[1][1], e[1][2], e[2][0], e[2][1], e[2][2]});
 }
 
 }  // namespace kv::mat

@@ -37,11 +37,10 @@ std::int32_t perspective(Handle h, double zn, double zf, double w, double height
 }
 
 // The field of view is the one angle in degrees among the builders: half of it
-// in radians with π/180 as a single; the cotangent is stored before the aspect
-// divides it.
+// in radians with π/180 as a single; the cotangent stays in double for m11.
 std::int32_t perspective_fov(Handle h, double zn, double zf, float fov, double aspect, Hand hand) {
   const double half = double(fov) * 0.5 * double(vec::kDegToRad);
-  const float cot = float(sm::cos(half) / sm::sin(half));
+  const double cot = sm::cos(half) / sm::sin(half);
   Builder b;
   b.at(1, 1, cot / aspect).at(2, 2, cot);
   b.at(3, 3, hand == LH ? zf / (zf - zn) : zf / (zn - zf)).at(3, 4, hand == LH ? 1 : -1);

@@ -14,10 +14,11 @@ std::int32_t fill(Handle h, const Quat& q) {
   return 0;
 }
 
-std::int32_t euler(Handle out, Handle q, float unit) {
-  const Vec3 e = euler_angles(get(q));
-  return vec::put_angles(out, e.c[0], e.c[1], e.c[2], unit);
-}
+// 2·acos(w), w clamped to [−1, 1]: a unit quaternion whose w rounds to
+// 1.0000001 (q·conj(q), say) turns by 0, not NaN. A zero q turns by π.
+float angle_of(const Quat& q) { return float(2 * sm::acos(q.w > 1 ? 1 : q.w < -1 ? -1 : q.w)); }
+
+std::int32_t euler(Handle out, Handle q, double unit) { return vec::put_angles(out, euler_angles(get(q)), unit); }
 
 }  // namespace
 
@@ -74,19 +75,13 @@ KV_EXPORT std::int32_t Quat_GetEulerDeg(Handle out, Handle q) { return euler(out
 // 2·acos(w) into its w: out must hold four floats.
 KV_EXPORT std::int32_t Quat_GetAxis(Handle out, Handle q) {
   const Quat r = get(q);
-  Vec3 axis;
-  float angle;
-  dx::quaternion_to_axis_angle(&r, &axis, &angle);
-  vec::put(out, axis);
-  store_float(out, 3, angle);
+  vec::put<3>(out, {r.x, r.y, r.z});
+  store_float(out, 3, angle_of(r));
   return 0;
 }
 
 KV_EXPORT FloatBits Quat_GetAxisEx(Handle axis, Handle q) {
   const Quat r = get(q);
-  Vec3 a;
-  float angle = 0;
-  dx::quaternion_to_axis_angle(&r, &a, &angle);
-  vec::put(axis, a);
-  return bits_of(angle);
+  vec::put<3>(axis, {r.x, r.y, r.z});
+  return bits_of(angle_of(r));
 }

@@ -6,6 +6,7 @@
 #include "dx/quaternion.h"
 #include "dx/types.h"
 #include "frame/abi.h"
+#include "vector/angles.h"
 #include "vector/vec.h"
 
 namespace kv::quat {
@@ -48,16 +49,13 @@ inline Quat rotation_xyz(float ax, float ay, float az) {
   return then(then(about_axis(0, ax), about_axis(1, ay)), about_axis(2, az));
 }
 
-// The angles (ax, ay, az) for which rotation_xyz gives q, ay in (−π/2, π/2). The
-// squares are rounded to single, and so is each argument of atan2 and asin; q is
-// not normalised first (the asin argument depends on its length).
-inline Vec3 euler_angles(const Quat& q) {
-  const double x = q.x, y = q.y, z = q.z, w = q.w;
-  const double xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z, ww = q.w * q.w;
-  const float az = float(sm::atan2(float(2 * (x * y + z * w)), float(ww + xx - yy - zz)));
-  const float ay = float(sm::asin(float(-2 * (x * z - y * w))));
-  const float ax = float(sm::atan2(float(2 * (y * z + x * w)), float(ww - xx - yy + zz)));
-  return {{ax, ay, az}};
+// The angles (ax, ay, az) in radians for which rotation_xyz gives q's rotation,
+// whatever q's length.
+inline dx::Vec3d euler_angles(const Quat& q) {
+  const double x = q.x, y = q.y, z = q.z, w = q.w, xx = x * x, yy = y * y, zz = z * z, ww = w * w;
+  return vec::euler_angles({ww + xx - yy - zz, 2 * (x * y + z * w), 2 * (x * z - y * w), 2 * (x * y - z * w),
+                            ww - xx + yy - zz, 2 * (y * z + x * w), 2 * (x * z + y * w), 2 * (y * z - x * w),
+                            ww - xx - yy + zz});
 }
 
 }  // namespace kv::quat

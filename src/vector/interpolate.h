@@ -33,11 +33,14 @@ inline V<N> normalized(const V<N>& v) {
 
 // Along the arc from a toward b, or toward −b when they are more than a quarter
 // turn apart; the normalised straight line when they are within 0.9995 of
-// parallel. b is a copy: the caller's keyframe is never negated.
+// parallel. b is a copy: the caller's keyframe is never negated. Directions a
+// quarter turn apart as singles hold (π/2 rounded gives a dot product of a few
+// ULPs either side of 0): only a dot product below −2^-20·|a|·|b| takes −b.
 template <int N>
 inline V<N> slerp(const V<N>& a, V<N> b, float t) {
-  float d = float(dot(a, b));
-  if (d < 0) {
+  const double exact = dot(a, b);
+  float d = float(exact);
+  if (exact < -0x1p-20 * sm::sqrt(dot(a, a) * dot(b, b))) {
     b = map(b, [](float c) { return -c; });
     d = -d;
   }

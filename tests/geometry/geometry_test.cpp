@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "geometry/frustum.h"
 #include "geometry/planes.h"
@@ -81,6 +82,17 @@ TEST(Plane, SegmentHitsBetweenItsEndsInEitherOrder) {
     float out[3] = {9, 9, 9};
     EXPECT_EQ(Plane_IntersectLineSeg(h(out), h(plane), h(c.p1), h(c.p2)), c.hit) << c.name;
     EXPECT_TRUE(floats_close(c.point, out, 3, 0)) << c.name;
+  }
+  // An end exactly on the plane is the hit, that end bit for bit, in either order;
+  // both ends on it give the first.
+  const float floor_at[4] = {0, 0, 1, -22.105566024780273f};
+  const float below[3] = {17.377283096313477f, -38.61676025390625f, -26.502758026123047f};
+  const float on[3] = {39.18299102783203f, -7.930843830108643f, 22.105566024780273f};
+  const float also_on[3] = {-3.5f, 12.25f, 22.105566024780273f};
+  for (const auto& [p1, p2, end] : {std::tuple{below, on, on}, {on, below, on}, {on, also_on, on}, {also_on, on, also_on}}) {
+    float out[3] = {9, 9, 9};
+    EXPECT_EQ(Plane_IntersectLineSeg(h(out), h(floor_at), h(p1), h(p2)), 1);
+    EXPECT_EQ(std::memcmp(out, end, sizeof out), 0);
   }
   float line_out[3] = {9, 9, 9};
   const float p1[3] = {1, 1, 1}, p2[3] = {3, 3, 3};

@@ -356,6 +356,14 @@ TEST(Matrix, BlendsLeaveTheFourthColumnAndTheCallersB) {
   EXPECT_TRUE(values_close(eighth, out, 4, 1e-7f));
   Mat4_Lerp(h(&out), h(&a), h(&quarter), 0.25f);
   EXPECT_EQ(out.m[0][1], float(0.25 * quarter.m[0][1])); EXPECT_EQ(out.m[3][0], 2.5f);
+  // Exactly a quarter turn in single: the rows' dot product is −4.4e-8, not obtuse.
+  const float quarter_turn = 1.5707964f;
+  Mat4_RotationZ(h(&quarter), quarter_turn);
+  Mat4_RotationZ(h(&eighth), quarter_turn / 2);
+  for (auto [t, expected] : {std::pair{0.5f, &eighth}, {1.0f, &quarter}}) {
+    Mat4_SLerp(h(&out), h(&a), h(&quarter), t);
+    EXPECT_TRUE(values_close(*expected, out, 4, 1e-7f)) << "t = " << t;
+  }
   // b = a mirror: its row 1 is against a's, so the arc runs toward a negated copy.
   Mat4 mirror;
   Mat4_Scaling(h(&mirror), -1, 1, 1);

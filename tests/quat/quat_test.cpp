@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 
+#include "matrix/algebra.h"
 #include "matrix/construction.h"
 #include "quat/algebra.h"
 #include "quat/construction.h"
@@ -55,12 +56,31 @@ TEST(Quat, XYZIsXThenYThenZAndMatchesTheMatrix) {
   Quat_GetEulerDeg(h(deg), h(&q));
   const float degrees[3] = {17.188734f, -40.107044f, 63.025357f};
   EXPECT_TRUE(floats_close(degrees, deg, 3, 16));
-  // Not normalised first: twice q keeps the two arc tangents, not the arc sine.
+  // Twice q is the same rotation: the same angles.
   const Q doubled{{2 * q.c[0], 2 * q.c[1], 2 * q.c[2], 2 * q.c[3]}};
   float from_doubled[3];
   Quat_GetEulerRad(h(from_doubled), h(&doubled));
-  EXPECT_EQ(from_doubled[0], rad[0]); EXPECT_EQ(from_doubled[2], rad[2]);
-  EXPECT_FALSE(from_doubled[1] == rad[1]);
+  EXPECT_EQ(std::memcmp(from_doubled, rad, sizeof rad), 0);
+}
+
+// At a pitch of ±90°, as scripts build it from single angles: no NaN, and the
+// angles rebuild the rotation, read from the quaternion and from its matrix.
+TEST(Quat, EulerAnglesAtThePoleRebuildTheRotation) {
+  const float poles[][3] = {{-1.5722122f, 1.5707964f, 0.26537535f}, {0.5235988f, 1.5707964f, 1.0471976f},
+                            {0.5235988f, -1.5707964f, 1.0471976f}, {-2.5f, -1.5707963f, 0.75f}};
+  for (const auto& angles : poles) {
+    const Q q = rotation_xyz(angles[0], angles[1], angles[2]);
+    float m[16], rebuilt[16], from_quat[3], from_matrix[3];
+    Mat4_FromQuat(h(m), h(&q));
+    Quat_GetEulerRad(h(from_quat), h(&q));
+    Mat4_GetEulerRad(h(from_matrix), h(m));
+    for (const float* e : {from_quat, from_matrix}) {
+      EXPECT_TRUE(close_in_ulps(std::copysign(1.5707964f, angles[1]), e[1], 1)) << angles[0];
+      Mat4_RotationVecXYZ(h(rebuilt), h(e));
+      EXPECT_TRUE(floats_close(m, rebuilt, 16, 0, 1e-5f)) << angles[0] << " " << e[0] << " " << e[2];
+    }
+    EXPECT_TRUE(close_in_ulps(from_quat[0], -std::copysign(1.0f, angles[1]) * from_quat[2], 4, 1e-6f)) << "the turn split evenly";
+  }
 }
 
 TEST(Quat, WorldTurnsFollowLocalTurnsPrecede) {
@@ -144,6 +164,11 @@ TEST(Quat, IdentityConjugateMagnitudeAndAxis) {
   Quat_GetAxis(h(axis), h(&z));
   EXPECT_TRUE(close_in_ulps(1.0f, axis[3], 4));
   EXPECT_EQ(axis[0], 0.0f); EXPECT_TRUE(close_in_ulps(std::sin(0.5f), axis[2], 2));
+  // w a rounding above 1, as q·conj(q) of a unit q gives: no turn, not NaN.
+  const Q over{{0, 0, 0, 1.00000012f}};
+  EXPECT_EQ(from_bits(Quat_GetAxisEx(h(axis), h(&over))), 0.0f);
+  Quat_GetAxis(h(axis), h(&over));
+  EXPECT_EQ(axis[3], 0.0f);
 }
 
 TEST(Quat, LogExpAndSquadEndpoints) {

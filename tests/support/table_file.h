@@ -44,12 +44,20 @@ struct Signature {
   }
 };
 
+// The D3DX function that computes an export's result, and the export's arguments
+// in the function's order: a name, "(x y z)", "rad(name)" or "0" (see commands.tab).
+struct Oracle {
+  std::string function;
+  std::vector<std::string> args;
+};
+
 struct TableFile {
   std::map<int, TableRow> rows;
   std::map<std::string, std::string> loose;    // exports without a row, and their state
   std::map<std::string, std::string> plugin;   // decorated plug-in export names and their symbols
   std::map<std::string, Signature> sigs;       // each export's family and arguments
   std::map<std::string, std::string> families; // family name -> title
+  std::map<std::string, Oracle> oracles;       // export -> its D3DX counterpart
 };
 
 // "name!?:Kind" → a parameter.
@@ -105,6 +113,17 @@ inline TableFile read_table_file(const std::string& path) {
         sig.params.push_back(parse_param(word));
       }
       if (!t.sigs.emplace(name, sig).second) throw std::runtime_error("two signatures: " + name);
+    } else if (kind == "oracle") {
+      std::string name, word;
+      Oracle o;
+      words >> name >> o.function;
+      while (words >> word) {
+        if (word[0] == '(') {  // "(x y z)": three words, one argument
+          for (std::string more; word.back() != ')' && words >> more;) word += " " + more;
+        }
+        o.args.push_back(word);
+      }
+      t.oracles[name] = o;
     } else if (kind == "plugin") {
       std::string name, symbol;
       words >> name >> symbol;

@@ -16,13 +16,18 @@ TEST(Interpolation, SlerpFollowsTheArcWithoutClamping) {
   const struct {
     const char* name;
     float t, expected[3];
+    float to[3];
   } cases[] = {
-      {"halfway", 0.5f, {0.70710678f, 0.70710678f, 0}}, {"at b", 1, {0, 1, 0}}, {"beyond b", 2, {-1, 0, 0}},
-      {"at a", 0, {1, 0, 0}},                            {"before a", -1, {0, -1, 0}},
+      {"halfway", 0.5f, {0.70710678f, 0.70710678f, 0}, {0, 1, 0}}, {"at b", 1, {0, 1, 0}, {0, 1, 0}},
+      {"beyond b", 2, {-1, 0, 0}, {0, 1, 0}},                         {"at a", 0, {1, 0, 0}, {0, 1, 0}},
+      {"before a", -1, {0, -1, 0}, {0, 1, 0}},
+      // A quarter turn as a script makes it, (cos, sin) of π/2 in single: a·b = −4.4e-8.
+      {"π/2 in single, halfway", 0.5f, {0.70710678f, 0.70710678f, 0}, {-4.37113883e-8f, 1, 0}},
+      {"π/2 in single, at b", 1, {-4.37113883e-8f, 1, 0}, {-4.37113883e-8f, 1, 0}},
   };
   for (const auto& c : cases) {
-    float a[3] = {1, 0, 0}, b[3] = {0, 1, 0}, r[3];
-    Vec3_SLerp(h(r), h(a), h(b), c.t);
+    float a[3] = {1, 0, 0}, r[3];
+    Vec3_SLerp(h(r), h(a), h(c.to), c.t);
     EXPECT_TRUE(floats_close(c.expected, r, 3, 2, 1e-7f)) << c.name;
   }
 }

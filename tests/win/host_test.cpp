@@ -242,6 +242,21 @@ TEST_F(HostBridge, SetObjectRotationKeepsTheSmallerEulerSolution) {
   p().command("pVec3_GetObjectRotation", "LL", {degrees, kObject});
   const float ninety[3] = {90, 0, 0};
   EXPECT_TRUE(kv::test::floats_close(ninety, degrees, 3, 16, 2e-4f));
+  // At a pitch of 90° no path writes NaN, and the angles rebuild the rotation.
+  float q[4], rebuilt[16];
+  p().command("pQuat_RotationXYZ", "LFFF", {q, -1.5722122f, 1.5707964f, 0.26537535f});
+  p().command("pMat4_FromQuat", "LL", {m, q});
+  for (const auto& [keyword, value] : {std::pair{"pQuat_SetObjectRotation", q}, {"pMat4_SetObjectRotation", m},
+                                       {"pMat4_SetObjectTransforms", m}}) {
+    put3(object(kObject), kObjectRotation, 7, 7, 7);
+    if (std::string(keyword) == "pMat4_SetObjectTransforms") {
+      p().command(keyword, "LLLLL", {value, kObject, 0, 1, 0});
+    } else {
+      p().command(keyword, "LL", {value, kObject});
+    }
+    p().command("pMat4_GetObjectRotation", "LL", {rebuilt, kObject});
+    EXPECT_TRUE(kv::test::floats_close(m, rebuilt, 16, 0, 2e-5f)) << keyword;
+  }
 }
 
 TEST_F(HostBridge, SetObjectTransformsWritesTheFlaggedFields) {
