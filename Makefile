@@ -18,7 +18,7 @@ PYTHON := $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo pyth
 DOCS := build/docs
 ZIP := dist/Kestrom_Vandu-$(VERSION).zip
 
-.PHONY: all bootstrap native win32 test bench stress fuzz docs dist clean
+.PHONY: all bootstrap native win32 test bench stress fuzz accuracy docs dist clean
 all: $(DLL) selfcheck
 
 bootstrap:
@@ -56,6 +56,7 @@ selfcheck: $(DLL) $(WINE_READY)
 	@cd $(WIN32) && wine kv_selfcheck.exe
 
 test: native win32 $(WINE_READY)
+	@tools/bootstrap.sh accuracy
 	@tools/run-ctest.sh $(NATIVE)
 	@tools/run-ctest.sh $(WIN32)
 
@@ -67,6 +68,16 @@ SEED ?= $(shell date +%s)
 stress: native win32 $(WINE_READY)
 	@cd $(WIN32) && timeout $$(( $(STRESS_CALLS) / 5000 + 60 )) wine kv_stress.exe --calls $(STRESS_CALLS) --seed $(SEED)
 	@KV_SOAK_STEPS=10000000 timeout 300 $(NATIVE)/kv_unit_tests --gtest_filter='PoolSoak.*' --gtest_brief=1 | tail -n 1
+
+# The accuracy check: every command whose result is rounded against the exact
+# answer, and against Wine's D3DX, over ACCURACY_DRAWS draws each; the table goes
+# to docs/accuracy.md. (`make test` runs a short one.)
+ACCURACY_DRAWS ?= 2000
+accuracy: win32 $(WINE_READY)
+	@tools/bootstrap.sh accuracy
+	@cd $(WIN32) && $(PYTHON) ../../tools/accuracy.py --draws $(ACCURACY_DRAWS) --quiet --check \
+	  --markdown ../../docs/accuracy.md
+	@echo "accuracy: docs/accuracy.md"
 
 # Coverage-guided fuzzing of the command surface and the pools (clang's libFuzzer,
 # ASan and UBSan), FUZZ_SECONDS long.
@@ -92,7 +103,7 @@ docs: win32 $(WINE_READY)
 # packed reproducibly, then checked.
 dist: $(DLL) docs
 	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu.dll=$(DLL) README.txt=docs/README.txt \
-	  commands.md=$(DOCS)/commands.md guide.md=$(DOCS)/guide.md \
+	  commands.md=$(DOCS)/commands.md guide.md=$(DOCS)/guide.md accuracy.md=docs/accuracy.md \
 	  pictures/curves.png=$(DOCS)/pictures/curves.png pictures/blends.png=$(DOCS)/pictures/blends.png \
 	  pictures/frustum.png=$(DOCS)/pictures/frustum.png
 	@$(PYTHON) tools/check_dist.py $(ZIP) $(DLL) $(VERSION)

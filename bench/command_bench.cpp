@@ -116,4 +116,21 @@ void bench_commands(const kvt::Plugin& plugin) {
   auto box = reinterpret_cast<Box>(plugin.address("Frustum_TestAABB"));
   versus_floor("Frustum_TestSphere (inside)", [&](int, int) { sink = sphere(frustum, 0.5f, 0.2f, 20, 1); }, 4);
   versus_floor("Frustum_TestAABB (inside)", [&](int, int) { sink = box(frustum, -1, -1, 10, 1, 2, 12); }, 8);
+
+  // Picking: rays that hit, from the inputs' translations along their rows.
+  using RaySphere = std::uint32_t (*)(const float*, const float*, const float*, float);
+  using RayBox = std::uint32_t (*)(const float*, const float*, const float*, const float*);
+  using RayTriangle = std::uint32_t (*)(const float*, const float*, const float*, const float*, const float*);
+  using Boxes = std::int32_t (*)(const float*, const float*, const float*, const float*);
+  static const float origin[3] = {-0.5f, 0.25f, -10}, centre[3] = {0.1f, -0.2f, 3}, lo[3] = {-1, -1, 2}, hi[3] = {1, 1.5f, 4};
+  static const float a[3] = {-2, -2, 5}, b[3] = {3, -1, 5.5f}, c[3] = {0, 3, 4.5f};
+  auto ray_sphere = reinterpret_cast<RaySphere>(plugin.address("Ray_HitSphere"));
+  auto ray_box = reinterpret_cast<RayBox>(plugin.address("Ray_HitAABB"));
+  auto ray_triangle = reinterpret_cast<RayTriangle>(plugin.address("Ray_HitTriangle"));
+  auto boxes = reinterpret_cast<Boxes>(plugin.address("AABB_HitAABB"));
+  // The directions: the inputs' third rows, all pointing along +z.
+  versus_floor("Ray_HitSphere (hit)", [&](int i, int) { sink = ray_sphere(origin, in.m[i] + 8, centre, 1.5f); }, 4);
+  versus_floor("Ray_HitAABB (hit)", [&](int i, int) { sink = ray_box(origin, in.m[i] + 8, lo, hi); }, 4);
+  versus_floor("Ray_HitTriangle (hit)", [&](int i, int) { sink = ray_triangle(origin, in.m[i] + 8, a, b, c); }, 6);
+  versus_floor("AABB_HitAABB (overlapping)", [&](int i, int) { sink = boxes(lo, hi, centre, in.m[i] + 8); }, 4);
 }

@@ -16,7 +16,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 import package  # noqa: E402
 
-EXPECTED = {"Kestrom_Vandu.dll", "README.txt", "commands.md", "guide.md",
+EXPECTED = {"Kestrom_Vandu.dll", "README.txt", "commands.md", "guide.md", "accuracy.md",
             "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
 
 

@@ -19,7 +19,7 @@ HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort
 INTEGERS = ["Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
 RESULTS = HANDLES[:-1] + ["Float", "Radians", "Degrees", "Int", "Bool", "Sign"]
-TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort"]
+TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB"]
 
 KIND_WORDS = {
     "Value": "a handle of any value",

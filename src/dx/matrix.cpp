@@ -2,6 +2,9 @@
 
 #include <immintrin.h>
 
+#include <cmath>
+#include <utility>
+
 #include "dx/quaternion.h"
 #include "dx/vector.h"
 #include "frame/scalar_math.h"
@@ -13,17 +16,6 @@ Mat4 identity() {
   Mat4 m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
   return m;
-}
-
-// Rotation about one coordinate axis: the cosines at (i, i) and (j, j), the sine
-// at (i, j) and its negative at (j, i).
-Mat4* axis_rotation(Mat4* out, float angle, int i, int j) {
-  const double a = angle;
-  Mat4 r = identity();
-  const float c = float(sm::cos(a)), s = float(sm::sin(a));
-  r.m[i][i] = c, r.m[j][j] = c, r.m[i][j] = s, r.m[j][i] = -s;
-  *out = r;
-  return out;
 }
 
 // The look-at matrix for the view direction `view`: z = norm(view), right
@@ -135,24 +127,79 @@ KV_INLINE Mat4* inverse_pairs(Mat4* out, float* determinant, const Mat4* m) {
 
 }  // namespace
 
-Mat4* matrix_rotation_x(Mat4* out, float angle) { return axis_rotation(out, angle, 1, 2); }
-Mat4* matrix_rotation_y(Mat4* out, float angle) { return axis_rotation(out, angle, 2, 0); }
-Mat4* matrix_rotation_z(Mat4* out, float angle) { return axis_rotation(out, angle, 0, 1); }
+Mat4d wide(const Mat4& m) {
+  Mat4d r;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) r.m[i][j] = m.m[i][j];
+  }
+  return r;
+}
+
+Mat4 narrow(const Mat4d& m) {
+  Mat4 r;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) r.m[i][j] = float(m.m[i][j]);
+  }
+  return r;
+}
+
+Mat4d product(const Mat4d& a, const Mat4d& b) {
+  Mat4d r;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+  }
+  return r;
+}
+
+bool inverse(Mat4d* out, const Mat4d& m) {
+  Mat4d a = m, r = wide(identity());
+  for (int col = 0; col < 4; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < 4; ++row) {
+      if (std::fabs(a.m[row][col]) > std::fabs(a.m[pivot][col])) pivot = row;
+    }
+    if (a.m[pivot][col] == 0) return false;
+    for (int j = 0; j < 4; ++j) std::swap(a.m[col][j], a.m[pivot][j]), std::swap(r.m[col][j], r.m[pivot][j]);
+    const double scale = 1 / a.m[col][col];
+    for (int j = 0; j < 4; ++j) a.m[col][j] *= scale, r.m[col][j] *= scale;
+    for (int row = 0; row < 4; ++row) {
+      if (row == col) continue;
+      const double f = a.m[row][col];
+      for (int j = 0; j < 4; ++j) a.m[row][j] -= f * a.m[col][j], r.m[row][j] -= f * r.m[col][j];
+    }
+  }
+  *out = r;
+  return true;
+}
+
+// The cosines at (j, j) and (k, k), the sine at (j, k) and its negative at (k, j),
+// with j, k the axes after i in turn: X turns y toward z, Y z toward x, Z x toward y.
+Mat4d rotation_about(int i, float angle) {
+  const int j = (i + 1) % 3, k = (i + 2) % 3;
+  const double c = sm::cos(angle), s = sm::sin(angle);
+  Mat4d r = wide(identity());
+  r.m[j][j] = c, r.m[k][k] = c, r.m[j][k] = s, r.m[k][j] = -s;
+  return r;
+}
 
 // The unit axis stays in double, and 1 − cos is formed as 2·sin²(angle/2), which
 // keeps its precision at small angles.
-Mat4* matrix_rotation_axis(Mat4* out, const Vec3* axis, float angle) {
-  const Vec3d n = unit(widen(*axis));
+Mat4d rotation_about(const Vec3& axis, float angle) {
+  const Vec3d n = unit(widen(axis));
   const double x = n.c[0], y = n.c[1], z = n.c[2];
   const double half = sm::sin(double(angle) / 2);
   const double c = sm::cos(angle), s = sm::sin(angle), k = 2 * half * half;
-  Mat4 r = identity();
-  r.m[0][0] = float(k * x * x + c), r.m[0][1] = float(k * x * y + s * z), r.m[0][2] = float(k * x * z - s * y);
-  r.m[1][0] = float(k * y * x - s * z), r.m[1][1] = float(k * y * y + c), r.m[1][2] = float(k * y * z + s * x);
-  r.m[2][0] = float(k * z * x + s * y), r.m[2][1] = float(k * z * y - s * x), r.m[2][2] = float(k * z * z + c);
-  *out = r;
-  return out;
+  Mat4d r = wide(identity());
+  r.m[0][0] = k * x * x + c, r.m[0][1] = k * x * y + s * z, r.m[0][2] = k * x * z - s * y;
+  r.m[1][0] = k * y * x - s * z, r.m[1][1] = k * y * y + c, r.m[1][2] = k * y * z + s * x;
+  r.m[2][0] = k * z * x + s * y, r.m[2][1] = k * z * y - s * x, r.m[2][2] = k * z * z + c;
+  return r;
 }
+
+Mat4* matrix_rotation_x(Mat4* out, float angle) { return &(*out = narrow(rotation_about(0, angle))); }
+Mat4* matrix_rotation_y(Mat4* out, float angle) { return &(*out = narrow(rotation_about(1, angle))); }
+Mat4* matrix_rotation_z(Mat4* out, float angle) { return &(*out = narrow(rotation_about(2, angle))); }
+Mat4* matrix_rotation_axis(Mat4* out, const Vec3* axis, float angle) { return &(*out = narrow(rotation_about(*axis, angle))); }
 
 Mat4* matrix_rotation_yaw_pitch_roll(Mat4* out, float yaw, float pitch, float roll) {
   const double sy = sm::sin(yaw), cy = sm::cos(yaw), sp = sm::sin(pitch), cp = sm::cos(pitch);
@@ -247,11 +294,13 @@ bool matrix_decompose(Vec3* scale, Quat* rotation, Vec3* translation, const Mat4
   *scale = s;
   *translation = Vec3{{in.m[3][0], in.m[3][1], in.m[3][2]}};
   if (s.c[0] == 0 || s.c[1] == 0 || s.c[2] == 0) return false;
-  Mat4 unscaled = identity();
+  // The rows over their lengths, in double: the quaternion is rounded once.
+  double unscaled[3][3];
   for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) unscaled.m[i][j] = in.m[i][j] / s.c[i];
+    const double x = in.m[i][0], y = in.m[i][1], z = in.m[i][2], length = sm::sqrt(x * x + y * y + z * z);
+    for (int j = 0; j < 3; ++j) unscaled[i][j] = in.m[i][j] / length;
   }
-  quaternion_rotation_matrix(rotation, &unscaled);
+  *rotation = quaternion_of_rotation(unscaled);
   return true;
 }
 

@@ -28,6 +28,22 @@ inline Mat4* matrix_multiply_transpose(Mat4* out, const Mat4* a, const Mat4* b) 
   return out;
 }
 
+// A 4×4 in double: rotations and the products that chain them, rounded once
+// when stored.
+struct Mat4d {
+  double m[4][4];
+};
+Mat4d wide(const Mat4& m);
+Mat4 narrow(const Mat4d& m);
+Mat4d product(const Mat4d& a, const Mat4d& b);
+// The inverse by elimination with partial pivoting; false, out untouched, when a
+// pivot is exactly 0.
+bool inverse(Mat4d* out, const Mat4d& m);
+// The rotation about coordinate axis i (0 for X, 1 for Y, 2 for Z), and about the
+// direction of axis (the zero axis: diag(cos, cos, cos, 1)).
+Mat4d rotation_about(int i, float angle);
+Mat4d rotation_about(const Vec3& axis, float angle);
+
 Mat4* matrix_rotation_x(Mat4* out, float angle);
 Mat4* matrix_rotation_y(Mat4* out, float angle);
 Mat4* matrix_rotation_z(Mat4* out, float angle);

@@ -18,6 +18,59 @@ double dot(const Quat& a, const Quat& b) {
   return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w;
 }
 Quat negated(const Quat& q) { return {-q.x, -q.y, -q.z, -q.w}; }
+double dot(const Q& a, const Q& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
+
+// The functions below on quaternions in double, for the chains of squad and the
+// barycentric blend, which round once at the end.
+
+// q1 then q2: D3DX's product.
+Q multiply(const Q& q1, const Q& q2) {
+  return {q2.w * q1.x + q2.x * q1.w + q2.y * q1.z - q2.z * q1.y, q2.w * q1.y - q2.x * q1.z + q2.y * q1.w + q2.z * q1.x,
+          q2.w * q1.z + q2.x * q1.y - q2.y * q1.x + q2.z * q1.w, q2.w * q1.w - q2.x * q1.x - q2.y * q1.y - q2.z * q1.z};
+}
+
+Q inverse(const Q& a) {
+  const double norm = dot(a, a);
+  return {-a.x / norm, -a.y / norm, -a.z / norm, a.w / norm};
+}
+
+// (t·x, t·y, t·z, 0) with t = acos(w) / √(1 − w²); t = 1 when w ≥ 1 or w = −1.
+// The length of q is never used; w < −1 gives NaN.
+Q ln(const Q& a) {
+  const double t = a.w >= 1 || a.w == -1 ? 1.0 : sm::acos(a.w) / sm::sqrt(1 - a.w * a.w);
+  return {t * a.x, t * a.y, t * a.z, 0};
+}
+
+// w is ignored: θ = |(x, y, z)|, (sin θ · v / θ, cos θ), or the identity for θ = 0.
+Q exp(const Q& a) {
+  const double theta = sm::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+  if (theta == 0) return {0, 0, 0, 1};
+  const double k = sm::sin(theta) / theta;
+  return {k * a.x, k * a.y, k * a.z, sm::cos(theta)};
+}
+
+// The weights of q1 and q2 in slerp for their dot product d: with d < 0 the
+// second weight is negated (the shorter arc); within 0.001 of parallel a straight
+// blend, not renormalised. With θ = acos d: sin θ = √(1 − d²), and
+// sin((1 − t)θ) = sin θ cos tθ − d sin tθ, so one sine and cosine of tθ give both.
+struct Weights {
+  double a, b;
+};
+
+Weights slerp_weights(double d, double t) {
+  const double sign = d < 0 ? -1 : 1;
+  d *= sign;
+  if (!(1 - d > double(0.001f))) return {1 - t, sign * t};
+  const double k = 1 / sm::sqrt(1 - d * d);
+  const sm::SinCos st = sm::sincos(t * sm::acos(d));
+  const double b = st.sin * k;
+  return {st.cos - d * b, sign * b};
+}
+
+Q slerp(const Q& a, const Q& b, double t) {
+  const Weights w = slerp_weights(dot(a, b), t);
+  return {w.a * a.x + w.b * b.x, w.a * a.y + w.b * b.y, w.a * a.z + w.b * b.z, w.a * a.w + w.b * b.w};
+}
 
 }  // namespace
 
@@ -37,13 +90,18 @@ Quat* quaternion_rotation_yaw_pitch_roll(Quat* out, float yaw, float pitch, floa
   return out;
 }
 
-// The trace decides the branch; otherwise the largest diagonal element (strict
-// comparison, ties to the lower index) keeps the division away from zero.
 Quat* quaternion_rotation_matrix(Quat* out, const Mat4* matrix) {
   double m[3][3];
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) m[i][j] = matrix->m[i][j];
   }
+  *out = quaternion_of_rotation(m);
+  return out;
+}
+
+// The trace decides the branch; otherwise the largest diagonal element (strict
+// comparison, ties to the lower index) keeps the division away from zero.
+Quat quaternion_of_rotation(const double m[3][3]) {
   const double trace = m[0][0] + m[1][1] + m[2][2] + 1;
   Q q;
   if (trace > 1) {
@@ -64,8 +122,7 @@ Quat* quaternion_rotation_matrix(Quat* out, const Mat4* matrix) {
       q = {(m[0][2] + m[2][0]) / s, (m[1][2] + m[2][1]) / s, s / 4, (m[0][1] - m[1][0]) / s};
     }
   }
-  *out = narrow(q);
-  return out;
+  return narrow(q);
 }
 
 void quaternion_to_axis_angle(const Quat* q, Vec3* axis, float* angle) {
@@ -146,92 +203,45 @@ QuaternionMultiplyKernel quaternion_multiply_kernel = choose_multiply;
 
 Quat* quaternion_normalize(Quat* out, const Quat* q) {
   const Q a = wide(*q);
-  const double length = sm::sqrt(a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w);
+  const double length = sm::sqrt(dot(a, a));
   *out = narrow({a.x / length, a.y / length, a.z / length, a.w / length});
   return out;
 }
 
-Quat* quaternion_inverse(Quat* out, const Quat* q) {
-  const Q a = wide(*q);
-  const double norm = a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w;
-  *out = narrow({-a.x / norm, -a.y / norm, -a.z / norm, a.w / norm});
-  return out;
-}
-
-// (t·x, t·y, t·z, 0) with t = acos(w) / √(1 − w²); t = 1 when w ≥ 1 or w = −1.
-// The length of q is never used; w < −1 gives NaN.
-Quat* quaternion_ln(Quat* out, const Quat* q) {
-  const Q a = wide(*q);
-  const double t = a.w >= 1 || a.w == -1 ? 1.0 : sm::acos(a.w) / sm::sqrt(1 - a.w * a.w);
-  *out = narrow({t * a.x, t * a.y, t * a.z, 0});
-  return out;
-}
-
-// w is ignored: θ = |(x, y, z)|, (sin θ · v / θ, cos θ), or the identity for θ = 0.
-Quat* quaternion_exp(Quat* out, const Quat* q) {
-  const Q a = wide(*q);
-  const double theta = sm::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-  if (theta == 0) {
-    *out = {0, 0, 0, 1};
-    return out;
-  }
-  const double k = sm::sin(theta) / theta;
-  *out = narrow({k * a.x, k * a.y, k * a.z, sm::cos(theta)});
-  return out;
-}
+Quat* quaternion_inverse(Quat* out, const Quat* q) { return &(*out = narrow(inverse(wide(*q)))); }
+Quat* quaternion_ln(Quat* out, const Quat* q) { return &(*out = narrow(ln(wide(*q)))); }
+Quat* quaternion_exp(Quat* out, const Quat* q) { return &(*out = narrow(exp(wide(*q)))); }
 
 Quat* quaternion_slerp(Quat* out, const Quat* q1, const Quat* q2, float t) {
   const __m128 f1 = _mm_loadu_ps(&q1->x), f2 = _mm_loadu_ps(&q2->x);
   const __m128d a_xy = _mm_cvtps_pd(f1), a_zw = _mm_cvtps_pd(_mm_movehl_ps(f1, f1));
   const __m128d b_xy = _mm_cvtps_pd(f2), b_zw = _mm_cvtps_pd(_mm_movehl_ps(f2, f2));
   const __m128d products = _mm_add_pd(_mm_mul_pd(a_xy, b_xy), _mm_mul_pd(a_zw, b_zw));
-  double d = _mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products))), sign = 1;
-  if (d < 0) d = -d, sign = -1;
-  double wa, wb;
-  if (1 - d > double(0.001f)) {
-    // With θ = acos d: sin θ = √(1 − d²), and sin((1 − t)θ) = sin θ cos tθ − d sin tθ,
-    // so one sine and cosine of tθ give both weights. 1 / sin θ is formed first,
-    // alongside the arc cosine.
-    const double k = 1 / sm::sqrt(1 - d * d);
-    const sm::SinCos st = sm::sincos(double(t) * sm::acos(d));
-    const double b = st.sin * k;
-    wa = st.cos - d * b;
-    wb = sign * b;
-  } else {
-    wa = 1 - double(t);
-    wb = sign * double(t);
-  }
-  const __m128d ka = _mm_set1_pd(wa), kb = _mm_set1_pd(wb);
+  const Weights w = slerp_weights(_mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products))), t);
+  const __m128d ka = _mm_set1_pd(w.a), kb = _mm_set1_pd(w.b);
   const __m128d xy = _mm_add_pd(_mm_mul_pd(ka, a_xy), _mm_mul_pd(kb, b_xy));
   const __m128d zw = _mm_add_pd(_mm_mul_pd(ka, a_zw), _mm_mul_pd(kb, b_zw));
   _mm_storeu_ps(&out->x, _mm_movelh_ps(_mm_cvtpd_ps(xy), _mm_cvtpd_ps(zw)));
   return out;
 }
 
+// The three slerps in double, rounded once.
 Quat* quaternion_squad(Quat* out, const Quat* q1, const Quat* a, const Quat* b, const Quat* c, float t) {
-  Quat outer, inner;
-  quaternion_slerp(&outer, q1, c, t);
-  quaternion_slerp(&inner, a, b, t);
-  return quaternion_slerp(out, &outer, &inner, float(2.0 * t * (1.0 - t)));
+  const Q outer = slerp(wide(*q1), wide(*c), t), inner = slerp(wide(*a), wide(*b), t);
+  *out = narrow(slerp(outer, inner, 2.0 * t * (1.0 - t)));
+  return out;
 }
 
 namespace {
 
 // q · Exp(−¼ (Ln(q⁻¹ · next) + Ln(q⁻¹ · previous))), in D3DX product order: the
-// inner control point of squad at q.
-Quat control_point(const Quat& q, const Quat& previous, const Quat& next) {
-  Quat inv, to_next, to_previous, ln_next, ln_previous;
-  quaternion_inverse(&inv, &q);
-  quaternion_multiply(&to_next, &inv, &next);
-  quaternion_multiply(&to_previous, &inv, &previous);
-  quaternion_ln(&ln_next, &to_next);
-  quaternion_ln(&ln_previous, &to_previous);
-  Quat sum{float(-0.25 * (double(ln_next.x) + ln_previous.x)), float(-0.25 * (double(ln_next.y) + ln_previous.y)),
-           float(-0.25 * (double(ln_next.z) + ln_previous.z)), float(-0.25 * (double(ln_next.w) + ln_previous.w))};
-  Quat e, r;
-  quaternion_exp(&e, &sum);
-  quaternion_multiply(&r, &q, &e);
-  return r;
+// inner control point of squad at q, in double, rounded once.
+Quat control_point(const Quat& q_single, const Quat& previous, const Quat& next) {
+  const Q q = wide(q_single), inv = inverse(q);
+  const Q ln_next = ln(multiply(inv, wide(next))), ln_previous = ln(multiply(inv, wide(previous)));
+  const Q sum{-0.25 * (ln_next.x + ln_previous.x), -0.25 * (ln_next.y + ln_previous.y),
+              -0.25 * (ln_next.z + ln_previous.z), -0.25 * (ln_next.w + ln_previous.w)};
+  return narrow(multiply(q, exp(sum)));
 }
 
 }  // namespace
@@ -261,10 +271,9 @@ Quat* quaternion_barycentric(Quat* out, const Quat* q1, const Quat* q2, const Qu
     *out = *q1;
     return out;
   }
-  Quat a, b;
-  quaternion_slerp(&a, q1, q2, float(sum));
-  quaternion_slerp(&b, q1, q3, float(sum));
-  return quaternion_slerp(out, &a, &b, float(g / sum));
+  const Q a = slerp(wide(*q1), wide(*q2), sum), b = slerp(wide(*q1), wide(*q3), sum);
+  *out = narrow(slerp(a, b, g / sum));
+  return out;
 }
 
 }  // namespace kv::dx

@@ -14,6 +14,8 @@ Quat* quaternion_rotation_axis(Quat* out, const Vec3* axis, float angle);
 Quat* quaternion_rotation_yaw_pitch_roll(Quat* out, float yaw, float pitch, float roll);
 // The rotation held in the upper 3×3 of m, not normalised.
 Quat* quaternion_rotation_matrix(Quat* out, const Mat4* m);
+// The same from a 3×3 in double, rounded once.
+Quat quaternion_of_rotation(const double m[3][3]);
 // axis = (x, y, z) as it is, angle = 2·acos(w); a null pointer skips that output.
 void quaternion_to_axis_angle(const Quat* q, Vec3* axis, float* angle);
 

@@ -7,43 +7,53 @@
 namespace kv::dx {
 namespace {
 
-// world·view·projection, a null matrix counting as the identity.
-Mat4 combined(const Mat4* projection, const Mat4* view, const Mat4* world) {
-  Mat4 m{};
+// world·view·projection in double, a null matrix counting as the identity.
+Mat4d combined(const Mat4* projection, const Mat4* view, const Mat4* world) {
+  Mat4d m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
   for (const Mat4* factor : {world, view, projection}) {
-    if (factor) matrix_multiply(&m, &m, factor);
+    if (factor) m = product(m, wide(*factor));
   }
   return m;
 }
 
+// (x, y, z, 1)·m divided by its w, in double.
+Vec3d through(const double p[3], const Mat4d& m) {
+  double r[4];
+  for (int c = 0; c < 4; ++c) r[c] = p[0] * m.m[0][c] + p[1] * m.m[1][c] + p[2] * m.m[2][c] + m.m[3][c];
+  return {{r[0] / r[3], r[1] / r[3], r[2] / r[3]}};
+}
+
 }  // namespace
 
+// The matrices are combined, the point taken through them and mapped to the
+// viewport in double, and each component is rounded once.
 Vec3* vec3_project(Vec3* out, const Vec3* v, const Viewport* viewport, const Mat4* projection, const Mat4* view,
                    const Mat4* world) {
-  const Mat4 m = combined(projection, view, world);
-  Vec3 p;
-  vec_transform_coord(&p, v, &m);
+  const double in[3] = {v->c[0], v->c[1], v->c[2]};
+  Vec3d p = through(in, combined(projection, view, world));
   if (viewport) {
     const Viewport vp = *viewport;
-    p = Vec3{{float(vp.x + (1.0 + p.c[0]) * vp.width / 2), float(vp.y + (1.0 - p.c[1]) * vp.height / 2),
-              float(vp.min_z + double(p.c[2]) * (double(vp.max_z) - vp.min_z))}};
+    p = {{vp.x + (1 + p.c[0]) * vp.width / 2, vp.y + (1 - p.c[1]) * vp.height / 2,
+          vp.min_z + p.c[2] * (double(vp.max_z) - vp.min_z)}};
   }
-  *out = p;
+  *out = narrow(p);
   return out;
 }
 
 Vec3* vec3_unproject(Vec3* out, const Vec3* v, const Viewport* viewport, const Mat4* projection, const Mat4* view,
                      const Mat4* world) {
-  Mat4 m = combined(projection, view, world);
-  matrix_inverse(&m, nullptr, &m);  // left as it is when singular
-  Vec3 p = *v;
+  Mat4d m = combined(projection, view, world);
+  inverse(&m, m);  // left as it is when singular
+  double p[3] = {v->c[0], v->c[1], v->c[2]};
   if (viewport) {
     const Viewport vp = *viewport;
-    p = Vec3{{float(2 * (double(p.c[0]) - vp.x) / vp.width - 1), float(1 - 2 * (double(p.c[1]) - vp.y) / vp.height),
-              float((double(p.c[2]) - vp.min_z) / (double(vp.max_z) - vp.min_z))}};
+    p[0] = 2 * (p[0] - vp.x) / vp.width - 1;
+    p[1] = 1 - 2 * (p[1] - vp.y) / vp.height;
+    p[2] = (p[2] - vp.min_z) / (double(vp.max_z) - vp.min_z);
   }
-  return vec_transform_coord(out, &p, &m);
+  *out = narrow(through(p, m));
+  return out;
 }
 
 }  // namespace kv::dx

@@ -12,38 +12,39 @@ using geometry::Frustum;
 namespace kv::geometry {
 namespace {
 
-// Column j of m plus sign × column k, element by element in single.
-Plane combine(const Mat4& m, int j, float sign, int k) {
-  float e[4];
-  for (int r = 0; r < 4; ++r) e[r] = m.m[r][j] + sign * m.m[r][k];
-  return {e[0], e[1], e[2], e[3]};
+// Column j of m plus sign × column k, in double (where the sum of two singles is exact).
+struct Combined {
+  double e[4];
+};
+
+Combined combine(const Mat4& m, int j, double sign, int k) {
+  Combined c;
+  for (int r = 0; r < 4; ++r) c.e[r] = m.m[r][j] + sign * m.m[r][k];
+  return c;
 }
 
-// 1 / |(a, b, c)|, rounded to single.
-float inverse_length(const Plane& p) {
-  return float(1 / sm::sqrt(double(p.a) * p.a + double(p.b) * p.b + double(p.c) * p.c));
+// 1 / |(a, b, c)|; 0 for a zero normal, which then stays zero.
+double inverse_length(const Combined& p) {
+  const double length = sm::sqrt(p.e[0] * p.e[0] + p.e[1] * p.e[1] + p.e[2] * p.e[2]);
+  return length != 0 ? 1 / length : 0;
 }
 
-Plane scaled(const Plane& p, float s) { return {p.a * s, p.b * s, p.c * s, p.d * s}; }
-
-Plane normalized(const Plane& p) {
-  Plane r;
-  dx::plane_normalize(&r, &p);
-  return r;
-}
+// Each coefficient times s, rounded once.
+Plane scaled(const Combined& p, double s) { return {float(p.e[0] * s), float(p.e[1] * s), float(p.e[2] * s), float(p.e[3] * s)}; }
 
 }  // namespace
 
 Frustum extract(const Mat4& m) {
   Frustum f;
-  const Plane right = combine(m, 3, -1, 0), bottom = combine(m, 3, 1, 1);
-  const float s = inverse_length(right), s_vertical = inverse_length(bottom);
+  const Combined right = combine(m, 3, -1, 0), bottom = combine(m, 3, 1, 1);
+  const Combined far = combine(m, 3, -1, 2), near = combine(m, 3, 1, 2);
+  const double s = inverse_length(right), s_vertical = inverse_length(bottom);
   f.planes[Right] = scaled(right, s);
   f.planes[Left] = scaled(combine(m, 3, 1, 0), s);
   f.planes[Bottom] = scaled(bottom, s_vertical);
   f.planes[Top] = scaled(combine(m, 3, -1, 1), s_vertical);
-  f.planes[Far] = normalized(combine(m, 3, -1, 2));
-  f.planes[Near] = normalized(combine(m, 3, 1, 2));
+  f.planes[Far] = scaled(far, inverse_length(far));
+  f.planes[Near] = scaled(near, inverse_length(near));
   return f;
 }
 

@@ -98,11 +98,11 @@ KV_EXPORT std::int32_t Plane_Raycast(Handle hit, Handle normal_out, Handle plane
                                      Handle direction_handle) {
   const Plane p = get(plane);
   const Vec3 origin = vec::get<3>(origin_handle), direction = vec::get<3>(direction_handle);
-  const float den = float(dot_normal(p, direction));
+  const double den = dot_normal(p, direction);
   if (den == 0 || den != den) return 0;
-  const float t = float(-(dot_normal(p, origin) + p.d) / den);
-  vec::put<4>(hit, {{float(origin.c[0] + double(t) * direction.c[0]), float(origin.c[1] + double(t) * direction.c[1]),
-                     float(origin.c[2] + double(t) * direction.c[2]), t}});
+  const double t = -(dot_normal(p, origin) + p.d) / den;
+  vec::put<4>(hit, {{float(origin.c[0] + t * direction.c[0]), float(origin.c[1] + t * direction.c[1]),
+                     float(origin.c[2] + t * direction.c[2]), float(t)}});
   if (normal_out != 0) {
     Vec3 n = normal_of(p);
     dx::vec_normalize(&n, &n);

@@ -136,7 +136,7 @@ KV_EXPORT std::int32_t Quat_GetObjectRotation(Handle q, std::int32_t object) {
   Quat rotation{0, 0, 0, 1};
   if (r) {
     const Vec3 a = rotation_of(r);
-    rotation = quat::rotation_xyz(a.c[0], a.c[1], a.c[2]);
+    rotation = quat::narrow(quat::rotation_xyz(a.c[0], a.c[1], a.c[2]));
   }
   quat::put(q, rotation);
   return 0;

@@ -2,6 +2,7 @@
 
 #include "frame/pool.h"
 #include "matrix/mat.h"
+#include "vector/construction.h"
 
 using namespace kv;
 using namespace kv::mat;
@@ -62,6 +63,10 @@ KV_EXPORT std::int32_t Mat4_IsIdentity(Handle h) {
   }
   return 1;
 }
+
+// The vectors' comparisons over sixteen elements: under 1.2e-8 apart, or within eps.
+KV_EXPORT std::int32_t Mat4_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 16, vec::kEqualTolerance, true); }
+KV_EXPORT std::int32_t Mat4_IsEqualEps(Handle a, Handle b, float eps) { return vec::equal_within(a, b, 16, eps, false); }
 
 KV_EXPORT std::int32_t Mat4_Scaling(Handle h, float sx, float sy, float sz) {
   Mat4 m{};

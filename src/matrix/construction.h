@@ -15,6 +15,8 @@ KV_EXPORT std::int32_t Mat4_Set(kv::Handle m, float m11, float m12, float m13, f
 KV_EXPORT std::int32_t Mat4_Copy(kv::Handle destination, kv::Handle source);
 KV_EXPORT std::int32_t Mat4_Identity(kv::Handle m);
 KV_EXPORT std::int32_t Mat4_IsIdentity(kv::Handle m);
+KV_EXPORT std::int32_t Mat4_IsEqual(kv::Handle a, kv::Handle b);
+KV_EXPORT std::int32_t Mat4_IsEqualEps(kv::Handle a, kv::Handle b, float eps);
 KV_EXPORT std::int32_t Mat4_Scaling(kv::Handle m, float sx, float sy, float sz);
 KV_EXPORT std::int32_t Mat4_Translation(kv::Handle m, float x, float y, float z);
 KV_EXPORT std::int32_t Mat4_RotationX(kv::Handle m, float angle);

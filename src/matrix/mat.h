@@ -5,6 +5,8 @@
 
 #include <xmmintrin.h>
 
+#include <cmath>
+
 #include "dx/matrix.h"
 #include "dx/types.h"
 #include "frame/abi.h"
@@ -61,16 +63,36 @@ inline void set_row(Mat4& m, int k, const Vec3& v) {
   for (int c = 0; c < 3; ++c) m.m[k][c] = v.c[c];
 }
 
-// Rx(ax)·Ry(ay)·Rz(az): about X first, then the fixed Y, then the fixed Z, each
-// product rounded to single as it is formed.
+// Rx(ax)·Ry(ay)·Rz(az): about X first, then the fixed Y, then the fixed Z; the
+// products in double, each element rounded once.
 inline Mat4 rotation_xyz(float ax, float ay, float az) {
-  Mat4 m, t;
-  dx::matrix_rotation_y(&t, ay);
-  dx::matrix_rotation_x(&m, ax);
-  dx::matrix_multiply(&m, &m, &t);
-  dx::matrix_rotation_z(&t, az);
-  dx::matrix_multiply(&m, &m, &t);
-  return m;
+  using dx::rotation_about;
+  return dx::narrow(dx::product(dx::product(rotation_about(0, ax), rotation_about(1, ay)), rotation_about(2, az)));
+}
+
+// The unit rows right, up and look of an object whose look axis points along
+// `look` (right = up × look, up' = look × right), in double. A zero look gives
+// the identity's rows. An up within 1e-6 of the look's line (or zero) is
+// replaced by the world axis least aligned with the look: the first of x, y, z
+// whose component of the unit look is smallest in size.
+struct Basis {
+  dx::Vec3d right, up, look;
+};
+
+inline Basis facing(const dx::Vec3d& look, dx::Vec3d up) {
+  const dx::Vec3d z = dx::unit(look);
+  if (z.c[0] == 0 && z.c[1] == 0 && z.c[2] == 0) return {{{1, 0, 0}}, {{0, 1, 0}}, {{0, 0, 1}}};
+  const dx::Vec3d across = dx::cross(up, z);
+  if (sm::sqrt(dx::dot(across, across)) <= 1e-6 * sm::sqrt(dx::dot(up, up))) {
+    int least = 0;
+    for (int i = 1; i < 3; ++i) {
+      if (std::fabs(z.c[i]) < std::fabs(z.c[least])) least = i;
+    }
+    up = {{0, 0, 0}};
+    up.c[least] = 1;
+  }
+  const dx::Vec3d x = dx::unit(dx::cross(up, z));
+  return {x, dx::cross(z, x), z};
 }
 
 // The angles (ax, ay, az) in radians for which rotation_xyz gives m's rotation.

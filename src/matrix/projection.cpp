@@ -72,6 +72,23 @@ std::int32_t ortho_off_center(Handle h, double l, double r, double bottom, doubl
   return b.at(4, 4, 1).into(h);
 }
 
+// The world matrix of an object at `position` facing `target`: rows right, up and
+// look (LH) or back (RH, so that −z faces the target), then (position, 1); the
+// inverse of the view matrix LookAt builds from the same three vectors. Every
+// output may be an input: they are read first.
+std::int32_t face(Handle h, Handle position, Handle target, Handle up, Hand hand) {
+  const Vec3 p = vec::get<3>(position), t = vec::get<3>(target);
+  const Basis b = facing(hand == LH ? dx::difference(t, p) : dx::difference(p, t), dx::widen(vec::get<3>(up)));
+  const dx::Vec3d rows[3] = {b.right, b.up, b.look};
+  Mat4 m{};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) m.m[r][c] = float(rows[r].c[c]);
+  }
+  m.m[3][0] = p.c[0], m.m[3][1] = p.c[1], m.m[3][2] = p.c[2], m.m[3][3] = 1;
+  put(h, m);
+  return 0;
+}
+
 }  // namespace
 
 KV_EXPORT std::int32_t Mat4_PerspectiveLH(Handle m, float zn, float zf, float w, float h) { return perspective(m, zn, zf, w, h, LH); }
@@ -104,6 +121,13 @@ KV_EXPORT std::int32_t Mat4_LookAtLH(Handle m, Handle eye, Handle at, Handle up)
 KV_EXPORT std::int32_t Mat4_LookAtRH(Handle m, Handle eye, Handle at, Handle up) {
   dx::matrix_look_at_rh(kv::at<Mat4>(m), kv::at<Vec3>(eye), kv::at<Vec3>(at), kv::at<Vec3>(up));
   return 0;
+}
+
+KV_EXPORT std::int32_t Mat4_FaceLH(Handle m, Handle position, Handle target, Handle up) {
+  return face(m, position, target, up, LH);
+}
+KV_EXPORT std::int32_t Mat4_FaceRH(Handle m, Handle position, Handle target, Handle up) {
+  return face(m, position, target, up, RH);
 }
 
 // A handle of 0 for the centre, rotation or translation means none, as in D3DX.

@@ -22,6 +22,8 @@ KV_EXPORT std::int32_t Mat4_OrthoOffCenterLH(kv::Handle m, float l, float r, flo
 KV_EXPORT std::int32_t Mat4_OrthoOffCenterRH(kv::Handle m, float l, float r, float b, float t, float zn, float zf);
 KV_EXPORT std::int32_t Mat4_LookAtLH(kv::Handle m, kv::Handle eye, kv::Handle at, kv::Handle up);
 KV_EXPORT std::int32_t Mat4_LookAtRH(kv::Handle m, kv::Handle eye, kv::Handle at, kv::Handle up);
+KV_EXPORT std::int32_t Mat4_FaceLH(kv::Handle m, kv::Handle position, kv::Handle target, kv::Handle up);
+KV_EXPORT std::int32_t Mat4_FaceRH(kv::Handle m, kv::Handle position, kv::Handle target, kv::Handle up);
 KV_EXPORT std::int32_t Mat4_Affine(kv::Handle m, float scaling, kv::Handle centre, kv::Handle rotation,
                                    kv::Handle translation);
 KV_EXPORT std::int32_t Mat4_Affine2D(kv::Handle m, float scaling, kv::Handle centre, float angle,

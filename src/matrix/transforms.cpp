@@ -10,47 +10,34 @@ namespace {
 
 enum Side { World, Local };
 
-// in·R turns about the world axes; R·in about the matrix's own.
-std::int32_t turn(Handle out, Handle in, const Mat4& r, Side side) {
-  const Mat4 m = get(in);
-  put(out, side == World ? product(m, r) : product(r, m));
+// in·R turns about the world axes; R·in about the matrix's own. The rotation and
+// the product in double, each element rounded once.
+dx::Mat4d turned(const dx::Mat4d& m, const dx::Mat4d& r, Side side) {
+  return side == World ? dx::product(m, r) : dx::product(r, m);
+}
+
+std::int32_t turn(Handle out, Handle in, const dx::Mat4d& r, Side side) {
+  put(out, dx::narrow(turned(dx::wide(get(in)), r, side)));
   return 0;
 }
 
-template <Mat4* (*Rotation)(Mat4*, float)>
-std::int32_t turn_about(Handle out, Handle in, float angle, Side side) {
-  Mat4 r;
-  Rotation(&r, angle);
-  return turn(out, in, r, side);
-}
-
-std::int32_t turn_about_axis(Handle out, Handle in, const Vec3& axis, float angle, Side side) {
-  Mat4 r;
-  dx::matrix_rotation_axis(&r, &axis, angle);
-  return turn(out, in, r, side);
-}
-
-// Three turns, X, then Y, then Z, each product rounded as it is formed: in·Rx·Ry·Rz
-// about the world axes, Rz·Ry·Rx·in about the matrix's own (own X first).
+// Three turns, X, then Y, then Z: in·Rx·Ry·Rz about the world axes, Rz·Ry·Rx·in
+// about the matrix's own (own X first).
 std::int32_t turn_xyz(Handle out, Handle in, float ax, float ay, float az, Side side) {
-  Mat4 m = get(in), r;
-  dx::matrix_rotation_x(&r, ax);
-  m = side == World ? product(m, r) : product(r, m);
-  dx::matrix_rotation_y(&r, ay);
-  m = side == World ? product(m, r) : product(r, m);
-  dx::matrix_rotation_z(&r, az);
-  m = side == World ? product(m, r) : product(r, m);
-  put(out, m);
+  dx::Mat4d m = dx::wide(get(in));
+  m = turned(m, dx::rotation_about(0, ax), side);
+  m = turned(m, dx::rotation_about(1, ay), side);
+  put(out, dx::narrow(turned(m, dx::rotation_about(2, az), side)));
   return 0;
 }
 
-// The translation moves by distance along row k normalised, so the distance is
-// in world units whatever the matrix's scale; each sum is rounded once.
+// The translation moves by distance along row k made unit length, so the
+// distance is in world units whatever the matrix's scale; in double, each sum
+// rounded once. A zero row does not move it.
 std::int32_t move(Handle out, Handle in, int k, float distance) {
   Mat4 m = get(in);
-  Vec3 d = row(m, k);
-  dx::vec_normalize(&d, &d);
-  for (int c = 0; c < 3; ++c) m.m[3][c] = float(m.m[3][c] + double(d.c[c]) * distance);
+  const dx::Vec3d d = dx::unit(dx::widen(row(m, k)));
+  for (int c = 0; c < 3; ++c) m.m[3][c] = float(m.m[3][c] + d.c[c] * distance);
   put(out, m);
   return 0;
 }
@@ -80,26 +67,26 @@ std::int32_t translation_vec(Handle out, Handle m) {
 
 }  // namespace
 
-KV_EXPORT std::int32_t Mat4_RotateX(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_x>(o, i, a, World); }
-KV_EXPORT std::int32_t Mat4_RotateY(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_y>(o, i, a, World); }
-KV_EXPORT std::int32_t Mat4_RotateZ(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_z>(o, i, a, World); }
-KV_EXPORT std::int32_t Mat4_RotateLocalX(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_x>(o, i, a, Local); }
-KV_EXPORT std::int32_t Mat4_RotateLocalY(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_y>(o, i, a, Local); }
-KV_EXPORT std::int32_t Mat4_RotateLocalZ(Handle o, Handle i, float a) { return turn_about<dx::matrix_rotation_z>(o, i, a, Local); }
+KV_EXPORT std::int32_t Mat4_RotateX(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(0, a), World); }
+KV_EXPORT std::int32_t Mat4_RotateY(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(1, a), World); }
+KV_EXPORT std::int32_t Mat4_RotateZ(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(2, a), World); }
+KV_EXPORT std::int32_t Mat4_RotateLocalX(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(0, a), Local); }
+KV_EXPORT std::int32_t Mat4_RotateLocalY(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(1, a), Local); }
+KV_EXPORT std::int32_t Mat4_RotateLocalZ(Handle o, Handle i, float a) { return turn(o, i, dx::rotation_about(2, a), Local); }
 KV_EXPORT std::int32_t Mat4_RotateXYZ(Handle o, Handle i, float x, float y, float z) { return turn_xyz(o, i, x, y, z, World); }
 KV_EXPORT std::int32_t Mat4_RotateLocalXYZ(Handle o, Handle i, float x, float y, float z) { return turn_xyz(o, i, x, y, z, Local); }
 
 KV_EXPORT std::int32_t Mat4_RotateAxis(Handle o, Handle i, float x, float y, float z, float angle) {
-  return turn_about_axis(o, i, {{x, y, z}}, angle, World);
+  return turn(o, i, dx::rotation_about({{x, y, z}}, angle), World);
 }
 KV_EXPORT std::int32_t Mat4_RotateAxisVec(Handle o, Handle i, Handle axis, float angle) {
-  return turn_about_axis(o, i, vec::get<3>(axis), angle, World);
+  return turn(o, i, dx::rotation_about(vec::get<3>(axis), angle), World);
 }
 KV_EXPORT std::int32_t Mat4_RotateLocalAxis(Handle o, Handle i, float x, float y, float z, float angle) {
-  return turn_about_axis(o, i, {{x, y, z}}, angle, Local);
+  return turn(o, i, dx::rotation_about({{x, y, z}}, angle), Local);
 }
 KV_EXPORT std::int32_t Mat4_RotateLocalAxisVec(Handle o, Handle i, Handle axis, float angle) {
-  return turn_about_axis(o, i, vec::get<3>(axis), angle, Local);
+  return turn(o, i, dx::rotation_about(vec::get<3>(axis), angle), Local);
 }
 
 KV_EXPORT std::int32_t Mat4_MoveRight(Handle o, Handle i, float distance) { return move(o, i, 0, distance); }
@@ -109,14 +96,14 @@ KV_EXPORT std::int32_t Mat4_MoveForward(Handle o, Handle i, float distance) { re
 KV_EXPORT std::int32_t Mat4_ScaleLocal(Handle o, Handle i, float sx, float sy, float sz) { return scale(o, i, {sx, sy, sz}, Local); }
 KV_EXPORT std::int32_t Mat4_ScaleGlobal(Handle o, Handle i, float sx, float sy, float sz) { return scale(o, i, {sx, sy, sz}, World); }
 
-// Rows 1 to 3 rescaled to the lengths given: each row times s / |row|, that
-// factor rounded to single. A zero row gives non-finite elements.
+// Rows 1 to 3 rescaled to the lengths given: each row times s / |row|, in double,
+// each element rounded once. A zero row gives non-finite elements.
 KV_EXPORT std::int32_t Mat4_SetScale(Handle o, Handle i, float sx, float sy, float sz) {
   Mat4 m = get(i);
   const float s[3] = {sx, sy, sz};
   for (int r = 0; r < 3; ++r) {
-    const float f = float(s[r] / vec::length(row(m, r)));
-    for (int c = 0; c < 3; ++c) m.m[r][c] *= f;
+    const double f = s[r] / vec::length(row(m, r));
+    for (int c = 0; c < 3; ++c) m.m[r][c] = float(m.m[r][c] * f);
   }
   put(o, m);
   return 0;

@@ -1,8 +1,10 @@
 #include "quat/construction.h"
 
 #include "frame/pool.h"
+#include "matrix/mat.h"
 #include "quat/quat.h"
 #include "vector/angles.h"
+#include "vector/construction.h"
 
 using namespace kv;
 using namespace kv::quat;
@@ -37,14 +39,14 @@ KV_EXPORT std::int32_t Quat_IsIdentity(Handle h) {
   return q.x == 0 && q.y == 0 && q.z == 0 && q.w == 1;
 }
 
-KV_EXPORT std::int32_t Quat_RotationX(Handle q, float angle) { return fill(q, about_axis(0, angle)); }
-KV_EXPORT std::int32_t Quat_RotationY(Handle q, float angle) { return fill(q, about_axis(1, angle)); }
-KV_EXPORT std::int32_t Quat_RotationZ(Handle q, float angle) { return fill(q, about_axis(2, angle)); }
-KV_EXPORT std::int32_t Quat_RotationXYZ(Handle q, float ax, float ay, float az) { return fill(q, rotation_xyz(ax, ay, az)); }
+KV_EXPORT std::int32_t Quat_RotationX(Handle q, float angle) { return fill(q, narrow(about_axis(0, angle))); }
+KV_EXPORT std::int32_t Quat_RotationY(Handle q, float angle) { return fill(q, narrow(about_axis(1, angle))); }
+KV_EXPORT std::int32_t Quat_RotationZ(Handle q, float angle) { return fill(q, narrow(about_axis(2, angle))); }
+KV_EXPORT std::int32_t Quat_RotationXYZ(Handle q, float ax, float ay, float az) { return fill(q, narrow(rotation_xyz(ax, ay, az))); }
 
 KV_EXPORT std::int32_t Quat_RotationVecXYZ(Handle q, Handle angles) {
   const Vec3 a = vec::get<3>(angles);
-  return fill(q, rotation_xyz(a.c[0], a.c[1], a.c[2]));
+  return fill(q, narrow(rotation_xyz(a.c[0], a.c[1], a.c[2])));
 }
 
 KV_EXPORT std::int32_t Quat_RotationYPR(Handle q, float yaw, float pitch, float roll) {
@@ -54,11 +56,43 @@ KV_EXPORT std::int32_t Quat_RotationYPR(Handle q, float yaw, float pitch, float 
 }
 
 KV_EXPORT std::int32_t Quat_RotationAxis(Handle q, float x, float y, float z, float angle) {
-  return fill(q, about({{x, y, z}}, angle));
+  return fill(q, narrow(about({{x, y, z}}, angle)));
 }
 KV_EXPORT std::int32_t Quat_RotationAxisVec(Handle q, Handle axis, float angle) {
-  return fill(q, about(vec::get<3>(axis), angle));
+  return fill(q, narrow(about(vec::get<3>(axis), angle)));
 }
+
+// The turn from one direction to another by the smaller angle, in double:
+// (f × t, |f|·|t| + f·t) made unit length. Opposite directions (1 + cos below
+// 1e-6) turn half a turn about f × x, or about f × y when f lies near the x axis
+// (|f.x| ≥ 0.9·|f|); a zero direction gives the identity.
+KV_EXPORT std::int32_t Quat_RotationArc(Handle q, Handle from, Handle to) {
+  const dx::Vec3d f = dx::widen(vec::get<3>(from)), t = dx::widen(vec::get<3>(to));
+  const double lengths = sm::sqrt(dx::dot(f, f) * dx::dot(t, t)), along = dx::dot(f, t);
+  if (lengths == 0) return fill(q, {0, 0, 0, 1});
+  dx::Vec3d axis = dx::cross(f, t);
+  double w = lengths + along;
+  if (1 + along / lengths < 1e-6) {
+    const bool near_x = std::fabs(f.c[0]) >= 0.9 * sm::sqrt(dx::dot(f, f));
+    axis = dx::cross(f, near_x ? dx::Vec3d{{0, 1, 0}} : dx::Vec3d{{1, 0, 0}});
+    w = 0;
+  }
+  const double n = sm::sqrt(dx::dot(axis, axis) + w * w);
+  return fill(q, {float(axis.c[0] / n), float(axis.c[1] / n), float(axis.c[2] / n), float(w / n)});
+}
+
+// The rotation of Mat4_FaceLH for an object at the origin facing along dir.
+KV_EXPORT std::int32_t Quat_LookRotation(Handle q, Handle dir, Handle up) {
+  const mat::Basis b = mat::facing(dx::widen(vec::get<3>(dir)), dx::widen(vec::get<3>(up)));
+  const double m[3][3] = {{b.right.c[0], b.right.c[1], b.right.c[2]},
+                          {b.up.c[0], b.up.c[1], b.up.c[2]},
+                          {b.look.c[0], b.look.c[1], b.look.c[2]}};
+  return fill(q, dx::quaternion_of_rotation(m));
+}
+
+// The vectors' comparisons over four components: under 1.2e-8 apart, or within eps.
+KV_EXPORT std::int32_t Quat_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 4, vec::kEqualTolerance, true); }
+KV_EXPORT std::int32_t Quat_IsEqualEps(Handle a, Handle b, float eps) { return vec::equal_within(a, b, 4, eps, false); }
 
 // The rotation in m's upper 3×3, with the sign the trace branch gives.
 KV_EXPORT std::int32_t Quat_FromMat4(Handle q, Handle m) {

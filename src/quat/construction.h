@@ -22,3 +22,7 @@ KV_EXPORT std::int32_t Quat_GetEulerRad(kv::Handle out, kv::Handle q);
 KV_EXPORT std::int32_t Quat_GetEulerDeg(kv::Handle out, kv::Handle q);
 KV_EXPORT std::int32_t Quat_GetAxis(kv::Handle out, kv::Handle q);
 KV_EXPORT kv::FloatBits Quat_GetAxisEx(kv::Handle axis, kv::Handle q);
+KV_EXPORT std::int32_t Quat_RotationArc(kv::Handle q, kv::Handle from, kv::Handle to);
+KV_EXPORT std::int32_t Quat_LookRotation(kv::Handle q, kv::Handle dir, kv::Handle up);
+KV_EXPORT std::int32_t Quat_IsEqual(kv::Handle a, kv::Handle b);
+KV_EXPORT std::int32_t Quat_IsEqualEps(kv::Handle a, kv::Handle b, float eps);

@@ -17,35 +17,43 @@ using dx::Vec3;
 inline Quat get(Handle h) { return load<Quat>(h); }
 inline void put(Handle h, const Quat& q) { store(h, q); }
 
-inline Quat then(const Quat& q, const Quat& r) {
-  Quat out;
-  dx::quaternion_multiply(&out, &q, &r);
-  return out;
+// A quaternion in double: the turns below are chained in double and rounded
+// once, when the result is stored.
+struct Qd {
+  double x, y, z, w;
+};
+
+inline Qd wide(const Quat& q) { return {q.x, q.y, q.z, q.w}; }
+inline Quat narrow(const Qd& q) { return {float(q.x), float(q.y), float(q.z), float(q.w)}; }
+
+// q then r: the Hamilton product r·q.
+inline Qd then(const Qd& q, const Qd& r) {
+  return {r.w * q.x + r.x * q.w + r.y * q.z - r.z * q.y, r.w * q.y - r.x * q.z + r.y * q.w + r.z * q.x,
+          r.w * q.z + r.x * q.y - r.y * q.x + r.z * q.w, r.w * q.w - r.x * q.x - r.y * q.y - r.z * q.z};
 }
 
-inline Quat normalized(const Quat& q) {
-  Quat out;
-  dx::quaternion_normalize(&out, &q);
-  return out;
+inline Qd normalized(const Qd& q) {
+  const double n = sm::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+  return {q.x / n, q.y / n, q.z / n, q.w / n};
 }
 
-// The rotation by angle about an axis (normalised first; a zero axis gives
-// (0, 0, 0, cos(angle/2))).
-inline Quat about(const Vec3& axis, float angle) {
-  Quat out;
-  dx::quaternion_rotation_axis(&out, &axis, angle);
-  return out;
+// The rotation by angle about an axis, made unit length first; a zero axis gives
+// (0, 0, 0, cos(angle/2)).
+inline Qd about(const Vec3& axis, float angle) {
+  const dx::Vec3d n = dx::unit(dx::widen(axis));
+  const sm::SinCos half = sm::sincos(angle / 2.0);
+  return {half.sin * n.c[0], half.sin * n.c[1], half.sin * n.c[2], half.cos};
 }
 
 // About the coordinate axis number i (0 for X, 1 for Y, 2 for Z).
-inline Quat about_axis(int i, float angle) {
+inline Qd about_axis(int i, float angle) {
   Vec3 axis{{0, 0, 0}};
   axis.c[i] = 1;
   return about(axis, angle);
 }
 
 // rx(ax) then ry(ay) then rz(az), not renormalised.
-inline Quat rotation_xyz(float ax, float ay, float az) {
+inline Qd rotation_xyz(float ax, float ay, float az) {
   return then(then(about_axis(0, ax), about_axis(1, ay)), about_axis(2, az));
 }
 

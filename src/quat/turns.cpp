@@ -9,16 +9,16 @@ namespace {
 
 enum Side { World, Local };
 
-// q then r about the world axes, r then q about q's own.
-Quat turned(const Quat& q, const Quat& r, Side side) { return side == World ? then(q, r) : then(r, q); }
+// q then r about the world axes, r then q about q's own; in double, rounded once.
+Qd turned(Handle q, const Qd& r, Side side) { return side == World ? then(wide(get(q)), r) : then(r, wide(get(q))); }
 
 std::int32_t single(Handle out, Handle q, int axis, float angle, Side side) {
-  put(out, normalized(turned(get(q), about_axis(axis, angle), side)));
+  put(out, narrow(normalized(turned(q, about_axis(axis, angle), side))));
   return 0;
 }
 
 std::int32_t by_axis(Handle out, Handle q, const Vec3& axis, float angle, Side side) {
-  put(out, turned(get(q), about(axis, angle), side));
+  put(out, narrow(turned(q, about(axis, angle), side)));
   return 0;
 }
 
@@ -31,18 +31,17 @@ KV_EXPORT std::int32_t Quat_RotateLocalX(Handle o, Handle q, float a) { return s
 KV_EXPORT std::int32_t Quat_RotateLocalY(Handle o, Handle q, float a) { return single(o, q, 1, a, Local); }
 KV_EXPORT std::int32_t Quat_RotateLocalZ(Handle o, Handle q, float a) { return single(o, q, 2, a, Local); }
 
-// q then rx then ry then rz, each product rounded, nothing renormalised.
+// q then rx then ry then rz, not renormalised.
 KV_EXPORT std::int32_t Quat_RotateXYZ(Handle o, Handle q, float ax, float ay, float az) {
-  put(o, then(then(then(get(q), about_axis(0, ax)), about_axis(1, ay)), about_axis(2, az)));
+  put(o, narrow(then(wide(get(q)), rotation_xyz(ax, ay, az))));
   return 0;
 }
 
 // rx then q, ry then that, rz then that: own X first, then the new own Y, then
-// the new own Z, renormalised after each step.
+// the new own Z, made unit length (once: each turn keeps the length).
 KV_EXPORT std::int32_t Quat_RotateLocalXYZ(Handle o, Handle q, float ax, float ay, float az) {
-  Quat r = normalized(then(about_axis(0, ax), get(q)));
-  r = normalized(then(about_axis(1, ay), r));
-  put(o, normalized(then(about_axis(2, az), r)));
+  const Qd r = then(about_axis(2, az), then(about_axis(1, ay), then(about_axis(0, ax), wide(get(q)))));
+  put(o, narrow(normalized(r)));
   return 0;
 }
 

@@ -5,7 +5,7 @@
 
 namespace kv::vec {
 
-float wrap(float x, double period) {
+float wrap(double x, double period) {
   const double r = sm::fmod(x, period);  // exact, with the sign of x
   return float(r < 0 ? r + period : r);
 }
@@ -24,31 +24,32 @@ std::int32_t wrap_all(Handle result, Handle v, double period) {
   return 0;
 }
 
-float atan2_single(const V<2>& v) { return float(sm::atan2(v.y(), v.x())); }
+// The angle of a 2D direction, atan2(y, x), times the unit, rounded once.
+FloatBits angle_of(const V<2>& v, double unit) { return bits_of(float(sm::atan2(v.y(), v.x()) * unit)); }
 
 // (pitch, yaw, 0) of a unit direction: pitch = asin(−y), turning toward −y; yaw =
-// atan2(x, z), from +z toward +x; each rounded to single, then scaled to the unit
-// and wrapped into one turn. The direction is read whole before the store.
-std::int32_t direction_angles(Handle result, Handle direction, float unit, double period) {
+// atan2(x, z), from +z toward +x; each scaled to the unit and wrapped into one
+// turn in double, rounded once. The direction is read whole before the store.
+std::int32_t direction_angles(Handle result, Handle direction, double unit, double period) {
   const V<3> d = get<3>(direction);
-  const float pitch = float(sm::asin(-double(d.y()))), yaw = float(sm::atan2(d.x(), d.z()));
+  const double pitch = sm::asin(-double(d.y())), yaw = sm::atan2(d.x(), d.z());
   put<3>(result, {wrap(pitch * unit, period), wrap(yaw * unit, period), 0});
   return 0;
 }
 
-// The unit direction for a pitch and a yaw in radians.
-std::int32_t direction_of(Handle result, float pitch, float yaw) {
-  const float p = -pitch;
-  const double cos_p = sm::cos(p);
+// The unit direction for a pitch and a yaw in radians (degrees times the single
+// π/180, in double).
+std::int32_t direction_of(Handle result, double pitch, double yaw) {
+  const double p = -pitch, cos_p = sm::cos(p);
   put<3>(result, {float(sm::sin(yaw) * cos_p), float(sm::sin(p)), float(sm::cos(yaw) * cos_p)});
   return 0;
 }
 
 std::int32_t direction_of_degrees(Handle result, float pitch, float yaw) {
-  return direction_of(result, pitch * kDegToRad, yaw * kDegToRad);
+  return direction_of(result, double(pitch) * kDegToRad, double(yaw) * kDegToRad);
 }
 
-std::int32_t direction_2d(Handle result, float angle) {
+std::int32_t direction_2d(Handle result, double angle) {
   put<2>(result, {float(sm::cos(angle)), float(sm::sin(angle))});
   return 0;
 }
@@ -106,10 +107,10 @@ KV_EXPORT std::int32_t Vec3_WrapRadians(Handle r, Handle v) { return wrap_all<3>
 KV_EXPORT std::int32_t Vec4_WrapRadians(Handle r, Handle v) { return wrap_all<4>(r, v, kTurn); }
 
 // atan2(y, x) in (−π, π], and in degrees, not wrapped.
-KV_EXPORT FloatBits Vec2_AxisToRad(Handle v) { return bits_of(atan2_single(get<2>(v))); }
-KV_EXPORT FloatBits Vec2_AxisToDeg(Handle v) { return bits_of(atan2_single(get<2>(v)) * kRadToDeg); }
+KV_EXPORT FloatBits Vec2_AxisToRad(Handle v) { return angle_of(get<2>(v), 1); }
+KV_EXPORT FloatBits Vec2_AxisToDeg(Handle v) { return angle_of(get<2>(v), kRadToDeg); }
 KV_EXPORT std::int32_t Vec2_RadToAxis(Handle r, float angle) { return direction_2d(r, angle); }
-KV_EXPORT std::int32_t Vec2_DegToAxis(Handle r, float angle) { return direction_2d(r, angle * kDegToRad); }
+KV_EXPORT std::int32_t Vec2_DegToAxis(Handle r, float angle) { return direction_2d(r, double(angle) * kDegToRad); }
 
 KV_EXPORT std::int32_t Vec3_AxisToRad(Handle r, Handle d) { return direction_angles(r, d, 1, kTurn); }
 KV_EXPORT std::int32_t Vec3_AxisToDeg(Handle r, Handle d) { return direction_angles(r, d, kRadToDeg, 360); }

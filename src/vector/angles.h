@@ -30,9 +30,9 @@ dx::Vec3d euler_angles(const RotationElements& e);
 std::int32_t put_angles(Handle out, const dx::Vec3d& radians, double unit);
 
 // x wrapped into [0, period): the exact truncated remainder, plus the period when
-// negative, rounded to single once. A negative x just below a multiple rounds up
-// to the period itself; an exact negative multiple gives −0.
-float wrap(float x, double period);
+// negative, rounded to single once. A tiny negative x rounds up to the period
+// itself; an exact negative multiple gives −0.
+float wrap(double x, double period);
 
 }  // namespace kv::vec
 

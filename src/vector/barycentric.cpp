@@ -1,6 +1,7 @@
 #include "vector/barycentric.h"
 
 #include "dx/vector.h"
+#include "vector/interpolate.h"
 #include "vector/vec.h"
 
 namespace kv::vec {
@@ -14,16 +15,16 @@ std::int32_t barycentric(Handle out, Handle a, Handle b, Handle c, float f, floa
 
 // The weights of p, or of its projection onto the triangle's plane. A degenerate
 // triangle divides by a zero denominator and gives non-finite weights.
+// In double throughout, each weight rounded once.
 template <int N>
 std::int32_t weights_of(Handle weights, Handle p, Handle a_handle, Handle b, Handle c) {
-  const V<N> a = get<N>(a_handle);
-  const V<N> e0 = minus(get<N>(b), a), e1 = minus(get<N>(c), a), e2 = minus(get<N>(p), a);
-  const float d00 = float(dot(e0, e0)), d01 = float(dot(e0, e1)), d11 = float(dot(e1, e1));
-  const float d20 = float(dot(e2, e0)), d21 = float(dot(e2, e1));
-  const float denom = float(double(d00) * d11 - double(d01) * d01);
-  const float y = float((double(d11) * d20 - double(d01) * d21) / denom);
-  const float z = float((double(d00) * d21 - double(d01) * d20) / denom);
-  put<3>(weights, {float(-double(y) - z + 1), y, z});
+  const W<N> a = wide(get<N>(a_handle));
+  const W<N> e0 = combine(wide(get<N>(b)), 1, a, -1), e1 = combine(wide(get<N>(c)), 1, a, -1);
+  const W<N> e2 = combine(wide(get<N>(p)), 1, a, -1);
+  const double d00 = dot(e0, e0), d01 = dot(e0, e1), d11 = dot(e1, e1), d20 = dot(e2, e0), d21 = dot(e2, e1);
+  const double denom = d00 * d11 - d01 * d01;
+  const double y = (d11 * d20 - d01 * d21) / denom, z = (d00 * d21 - d01 * d20) / denom;
+  put<3>(weights, {float(1 - y - z), float(y), float(z)});
   return 0;
 }
 

@@ -25,19 +25,6 @@ std::int32_t copy(Handle destination, Handle source) {
   return 0;
 }
 
-// Each difference is formed in double, where the difference of two singles is
-// exact, and must lie strictly inside (-t, t); a NaN never does.
-template <int N>
-std::int32_t is_equal(Handle a, Handle b) {
-  const V<N> u = get<N>(a), v = get<N>(b);
-  const double t = kEqualTolerance;
-  for (int i = 0; i < N; ++i) {
-    const double d = static_cast<double>(u[i]) - static_cast<double>(v[i]);
-    if (!(-t < d && d < t)) return 0;
-  }
-  return 1;
-}
-
 // Ties and NaN take a.
 template <int N>
 std::int32_t minimize(Handle result, Handle a, Handle b) {
@@ -87,9 +74,12 @@ KV_EXPORT std::int32_t Vec2_Copy(Handle destination, Handle source) { return cop
 KV_EXPORT std::int32_t Vec3_Copy(Handle destination, Handle source) { return copy<3>(destination, source); }
 KV_EXPORT std::int32_t Vec4_Copy(Handle destination, Handle source) { return copy<4>(destination, source); }
 
-KV_EXPORT std::int32_t Vec2_IsEqual(Handle a, Handle b) { return is_equal<2>(a, b); }
-KV_EXPORT std::int32_t Vec3_IsEqual(Handle a, Handle b) { return is_equal<3>(a, b); }
-KV_EXPORT std::int32_t Vec4_IsEqual(Handle a, Handle b) { return is_equal<4>(a, b); }
+KV_EXPORT std::int32_t Vec2_IsEqual(Handle a, Handle b) { return equal_within(a, b, 2, kEqualTolerance, true); }
+KV_EXPORT std::int32_t Vec3_IsEqual(Handle a, Handle b) { return equal_within(a, b, 3, kEqualTolerance, true); }
+KV_EXPORT std::int32_t Vec4_IsEqual(Handle a, Handle b) { return equal_within(a, b, 4, kEqualTolerance, true); }
+KV_EXPORT std::int32_t Vec2_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 2, eps, false); }
+KV_EXPORT std::int32_t Vec3_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 3, eps, false); }
+KV_EXPORT std::int32_t Vec4_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 4, eps, false); }
 
 KV_EXPORT std::int32_t Vec2_Minimize(Handle result, Handle a, Handle b) { return minimize<2>(result, a, b); }
 KV_EXPORT std::int32_t Vec3_Minimize(Handle result, Handle a, Handle b) { return minimize<3>(result, a, b); }

@@ -18,33 +18,33 @@ std::int32_t hermite(Handle out, Handle a, Handle ta, Handle b, Handle tb, float
   return 0;
 }
 
-// p1 at 0 and p2 at 1, with derivatives p2 − p0 and p3 − p1 there: a0 is formed
-// left to right and rounded to single, t² too; each component is rounded once.
+// p1 at 0 and p2 at 1, with derivatives p2 − p0 and p3 − p1 there:
+// a0·t³ + (p0 − p1 − a0)·t² + (p2 − p0)·t + p1 with a0 = p3 − p2 − p0 + p1, in
+// double, each component rounded once.
 template <int N>
 std::int32_t cubic(Handle out, Handle h0, Handle h1, Handle h2, Handle h3, float t) {
   const V<N> p0 = get<N>(h0), p1 = get<N>(h1), p2 = get<N>(h2), p3 = get<N>(h3);
-  const float t2 = t * t;
+  const double s = t, s2 = s * s;
   V<N> r;
   for (int k = 0; k < N; ++k) {
-    const float a0 = float(double(p3[k]) - p2[k] - p0[k] + p1[k]);
-    r[k] = float(double(a0) * t * t2 + (double(p0[k]) - p1[k] - a0) * t2 + (double(p2[k]) - p0[k]) * t + p1[k]);
+    const double a0 = double(p3[k]) - p2[k] - p0[k] + p1[k];
+    r[k] = float(a0 * s * s2 + (double(p0[k]) - p1[k] - a0) * s2 + (double(p2[k]) - p0[k]) * s + p1[k]);
   }
   put(out, r);
   return 0;
 }
 
 // The Bezier segment from p1 to p2 with inner control points p1 reflected through
-// p0 and p2 through p3: c1 = 2 p1 − p0, c2 = 2 p2 − p3. The Bernstein weights are
-// rounded to single when formed.
+// p0 and p2 through p3: c1 = 2 p1 − p0, c2 = 2 p2 − p3, with the Bernstein
+// weights, in double, each component rounded once.
 template <int N>
 std::int32_t bezier(Handle out, Handle h0, Handle h1, Handle h2, Handle h3, float t) {
   const V<N> p0 = get<N>(h0), p1 = get<N>(h1), p2 = get<N>(h2), p3 = get<N>(h3);
-  const float u = 1 - t, u2 = u * u, t2 = t * t, u3 = u2 * u, t3 = t2 * t;
-  const float w1 = float(3.0 * t * u2), w2 = float(3.0 * t2 * u);
+  const double s = t, u = 1 - s, w0 = u * u * u, w1 = 3 * s * u * u, w2 = 3 * s * s * u, w3 = s * s * s;
   V<N> r;
   for (int k = 0; k < N; ++k) {
-    const float c1 = float(p1[k] - (double(p0[k]) - p1[k])), c2 = float(p2[k] - (double(p3[k]) - p2[k]));
-    r[k] = float(double(p1[k]) * u3 + double(c1) * w1 + double(c2) * w2 + double(p2[k]) * t3);
+    const double c1 = 2.0 * p1[k] - p0[k], c2 = 2.0 * p2[k] - p3[k];
+    r[k] = float(p1[k] * w0 + c1 * w1 + c2 * w2 + p2[k] * w3);
   }
   put(out, r);
   return 0;

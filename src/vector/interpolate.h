@@ -1,9 +1,6 @@
 // Interpolation of one vector value, shared by the vector commands and by the
-// matrix commands that blend a matrix row by row.
-//
-// Each stored component is formed in double and rounded once; the intermediates
-// the commands name (dot products, angles, lengths) are rounded to single when
-// formed.
+// matrix commands that blend a matrix row by row. Everything is formed in double
+// from the single inputs and each stored component is rounded once.
 #pragma once
 
 #include "dx/vector.h"
@@ -11,46 +8,84 @@
 
 namespace kv::vec {
 
-// a + t (b − a); t is not clamped.
+// A vector in double, for results rounded once when stored.
 template <int N>
-inline V<N> lerp(const V<N>& a, const V<N>& b, float t) {
-  return zip(a, b, [t](float p, float q) { return float(p + double(t) * (double(q) - p)); });
+struct W {
+  double c[N];
+};
+
+template <int N>
+inline W<N> wide(const V<N>& v) {
+  W<N> w;
+  for (int i = 0; i < N; ++i) w.c[i] = v[i];
+  return w;
 }
 
-// Normalised as the stored value: D3DX for Vec2 and Vec3 (zero stays zero); for
-// Vec4 a division by the length rounded to single, without a zero test.
 template <int N>
-inline V<N> normalized(const V<N>& v) {
-  V<N> r;
-  if constexpr (N == 4) {
-    const float length = float(vec::length(v));
-    r = map(v, [length](float c) { return c / length; });
-  } else {
-    dx::vec_normalize(&r, &v);
-  }
+inline V<N> narrow(const W<N>& w) {
+  V<N> v;
+  for (int i = 0; i < N; ++i) v[i] = float(w.c[i]);
+  return v;
+}
+
+template <int N>
+inline double dot(const W<N>& a, const W<N>& b) {
+  double sum = a.c[0] * b.c[0];
+  for (int i = 1; i < N; ++i) sum += a.c[i] * b.c[i];
+  return sum;
+}
+
+// a·s + b·t, component by component.
+template <int N>
+inline W<N> combine(const W<N>& a, double s, const W<N>& b, double t) {
+  W<N> r;
+  for (int i = 0; i < N; ++i) r.c[i] = a.c[i] * s + b.c[i] * t;
   return r;
+}
+
+// a + t (b − a); t is not clamped.
+template <int N>
+inline W<N> lerp_wide(const W<N>& a, const W<N>& b, double t) {
+  W<N> r;
+  for (int i = 0; i < N; ++i) r.c[i] = a.c[i] + t * (b.c[i] - a.c[i]);
+  return r;
+}
+
+template <int N>
+inline V<N> lerp(const V<N>& a, const V<N>& b, float t) {
+  return narrow(lerp_wide(wide(a), wide(b), t));
+}
+
+// v / |v|: a zero Vec2 or Vec3 stays zero, as D3DX's normalisation; a zero Vec4
+// gives NaN (0 / 0).
+template <int N>
+inline V<N> normalized(const W<N>& v) {
+  const double length = sm::sqrt(dot(v, v));
+  if (N < 4 && length == 0) return V<N>{};
+  return narrow(combine(v, 1 / length, v, 0));
 }
 
 // Along the arc from a toward b, or toward −b when they are more than a quarter
 // turn apart; the normalised straight line when they are within 0.9995 of
 // parallel. b is a copy: the caller's keyframe is never negated. Directions a
 // quarter turn apart as singles hold (π/2 rounded gives a dot product of a few
-// ULPs either side of 0): only a dot product below −2^-20·|a|·|b| takes −b.
+// ULPs either side of 0): only a dot product below −2^-20·|a|·|b| takes −b. On
+// the arc, r = (b − a·d) / |b − a·d| and the result is a·cos θ + r·sin θ with
+// θ = t·acos(d).
 template <int N>
-inline V<N> slerp(const V<N>& a, V<N> b, float t) {
-  const double exact = dot(a, b);
-  float d = float(exact);
-  if (exact < -0x1p-20 * sm::sqrt(dot(a, a) * dot(b, b))) {
-    b = map(b, [](float c) { return -c; });
+inline V<N> slerp(const V<N>& a_single, const V<N>& b_single, float t) {
+  const W<N> a = wide(a_single);
+  W<N> b = wide(b_single);
+  double d = dot(a, b);
+  if (d < -0x1p-20 * sm::sqrt(dot(a, a) * dot(b, b))) {
+    b = combine(b, -1, b, 0);
     d = -d;
   }
-  if (d > 0.9995f) return normalized(lerp(a, b, t));
-  const float theta = float(sm::acos(d) * t);
-  const float c = float(sm::cos(theta)), s = float(sm::sin(theta));
-  V<N> r = zip(b, a, [d](float bk, float ak) { return float(bk - double(ak) * d); });
-  const float l = float(length(r));
-  r = map(r, [l](float rk) { return rk / l; });
-  return zip(a, r, [c, s](float ak, float rk) { return float(double(ak) * c + double(rk) * s); });
+  if (float(d) > 0.9995f) return normalized(lerp_wide(a, b, t));
+  const double theta = sm::acos(d) * t;
+  const W<N> r = combine(b, 1, a, -d);
+  const double length = sm::sqrt(dot(r, r));
+  return narrow(combine(a, sm::cos(theta), r, sm::sin(theta) / length));
 }
 
 }  // namespace kv::vec

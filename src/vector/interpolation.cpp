@@ -14,7 +14,7 @@ std::int32_t lerp_command(Handle out, Handle a, Handle b, float t) {
 
 template <int N>
 std::int32_t nlerp_command(Handle out, Handle a, Handle b, float t) {
-  put(out, normalized(lerp(get<N>(a), get<N>(b), t)));
+  put(out, normalized(lerp_wide(wide(get<N>(a)), wide(get<N>(b)), t)));
   return 0;
 }
 
@@ -24,42 +24,35 @@ std::int32_t slerp_command(Handle out, Handle a, Handle b, float t) {
   return 0;
 }
 
-// Weights of the cubic ease curve 3t² − 2t³ and its complement, from t² and t³
-// rounded to single.
-struct Ease {
-  double from, to;
-  explicit Ease(float t) {
-    const float t2 = t * t, t3 = t2 * t;
-    from = 2.0 * t3 - 3.0 * t2 + 1;
-    to = 3.0 * t2 - 2.0 * t3;
-  }
-};
-
-// p·w.from + q·w.to, rounded once.
-auto blend(const Ease& w) {
-  return [w](float p, float q) { return float(p * w.from + q * w.to); };
+// p·(2t³ − 3t² + 1) + q·(3t² − 2t³): the cubic ease curve and its complement.
+template <int N>
+W<N> ease(const W<N>& p, const W<N>& q, double t) {
+  const double t2 = t * t, t3 = t2 * t;
+  return combine(p, 2 * t3 - 3 * t2 + 1, q, 3 * t2 - 2 * t3);
 }
 
 template <int N>
 std::int32_t cerp_command(Handle out, Handle a, Handle b, float t) {
-  put(out, zip(get<N>(a), get<N>(b), blend(Ease(t))));
+  put(out, narrow(ease(wide(get<N>(a)), wide(get<N>(b)), t)));
   return 0;
 }
 
-// Corners p0 at (0, 0), p1 at (1, 0), p2 at (0, 1), p3 at (1, 1).
+// Corners p0 at (0, 0), p1 at (1, 0), p2 at (0, 1), p3 at (1, 1): along u, then v.
+template <int N, class Blend>
+std::int32_t patch(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v, Blend blend) {
+  const W<N> near = blend(wide(get<N>(p0)), wide(get<N>(p1)), u), far = blend(wide(get<N>(p2)), wide(get<N>(p3)), u);
+  put(out, narrow(blend(near, far, v)));
+  return 0;
+}
+
 template <int N>
 std::int32_t bilerp_command(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v) {
-  const V<N> near = lerp(get<N>(p0), get<N>(p1), u), far = lerp(get<N>(p2), get<N>(p3), u);
-  put(out, lerp(near, far, v));
-  return 0;
+  return patch<N>(out, p0, p1, p2, p3, u, v, lerp_wide<N>);
 }
 
 template <int N>
 std::int32_t bicerp_command(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v) {
-  const Ease wu(u), wv(v);
-  const V<N> near = zip(get<N>(p0), get<N>(p1), blend(wu)), far = zip(get<N>(p2), get<N>(p3), blend(wu));
-  put(out, zip(near, far, blend(wv)));
-  return 0;
+  return patch<N>(out, p0, p1, p2, p3, u, v, ease<N>);
 }
 
 }  // namespace

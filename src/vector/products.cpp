@@ -52,11 +52,13 @@ std::int32_t normalize_dx(Handle result, Handle v) {
   return 0;
 }
 
-// result_i = v_i ÷ k (or × k), k formed in double and rounded to single once; the
-// members differ in the factor's form, which shows in the last bit.
+// v_i · (length / |v|), the factor in double, each component rounded once; a
+// zero vector gives NaN (0 · ∞, or 0 · NaN for a zero length).
 template <int N>
-std::int32_t divide_by(Handle result, const V<N>& v, float k) {
-  put(result, map(v, [k](float c) { return c / k; }));
+std::int32_t scale_to_length(Handle result, Handle v, float wanted) {
+  const V<N> p = get<N>(v);
+  const double k = wanted / length(p);
+  put(result, map(p, [k](float c) { return float(c * k); }));
   return 0;
 }
 
@@ -127,25 +129,14 @@ KV_EXPORT FloatBits Vec4_DistManhatten(Handle a, Handle b) { return manhattan<4>
 KV_EXPORT std::int32_t Vec2_Normalize(Handle result, Handle v) { return normalize_dx<2>(result, v); }
 KV_EXPORT std::int32_t Vec3_Normalize(Handle result, Handle v) { return normalize_dx<3>(result, v); }
 
-// v ÷ |v| with the length rounded to single first; the zero vector gives NaN.
+// v ÷ |v| in double, rounded once; the zero vector gives NaN.
 KV_EXPORT std::int32_t Vec4_Normalize(Handle result, Handle v) {
   const V<4> p = get<4>(v);
-  return divide_by(result, p, float(length(p)));
-}
-
-KV_EXPORT std::int32_t Vec2_ScaleToLength(Handle result, Handle v, float length_wanted) {
-  const V<2> p = get<2>(v);
-  return divide_by(result, p, float(length(p) / length_wanted));
-}
-
-KV_EXPORT std::int32_t Vec3_ScaleToLength(Handle result, Handle v, float length_wanted) {
-  const V<3> p = get<3>(v);
-  const float k = float(length_wanted / length(p));
-  put(result, map(p, [k](float c) { return c * k; }));
+  const double l = length(p);
+  put(result, map(p, [l](float c) { return float(c / l); }));
   return 0;
 }
 
-KV_EXPORT std::int32_t Vec4_ScaleToLength(Handle result, Handle v, float length_wanted) {
-  const V<4> p = get<4>(v);
-  return divide_by(result, p, float(length(p) / length_wanted));
-}
+KV_EXPORT std::int32_t Vec2_ScaleToLength(Handle r, Handle v, float length) { return scale_to_length<2>(r, v, length); }
+KV_EXPORT std::int32_t Vec3_ScaleToLength(Handle r, Handle v, float length) { return scale_to_length<3>(r, v, length); }
+KV_EXPORT std::int32_t Vec4_ScaleToLength(Handle r, Handle v, float length) { return scale_to_length<4>(r, v, length); }

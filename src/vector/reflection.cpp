@@ -6,35 +6,36 @@
 namespace kv::vec {
 namespace {
 
-// n_i × s − v_i with s = 2 (v·n), the dot product rounded to single once: v
-// mirrored across the line of n.
+// n_i·s − v_i with s = 2 (v·n): v mirrored across the line of n. Everything in
+// double, each component rounded once.
 template <int N>
 std::int32_t reflect(Handle result, const V<N>& v, const V<N>& n) {
-  const float s = float(2 * dot(v, n));
-  put(result, zip(n, v, [s](float ni, float vi) { return ni * s - vi; }));
+  const double s = 2 * dot(v, n);
+  put(result, zip(n, v, [s](float ni, float vi) { return float(ni * s - vi); }));
   return 0;
 }
 
 // Refraction of the incident direction i at a surface with unit normal n, eta the
-// ratio of the indexes: zero on total internal reflection (k < 0) or a NaN k.
+// ratio of the indexes: eta·i − (eta·d + √k)·n with d = i·n and
+// k = 1 − eta²(1 − d²), in double; zero on total internal reflection (k < 0) or a
+// NaN k.
 template <int N>
 std::int32_t refract(Handle result, Handle incident, Handle normal, float eta) {
   const V<N> i = get<N>(incident), n = get<N>(normal);
-  const float d = float(dot(i, n));
-  const float k = float(1 - double(eta) * eta * (1 - double(d) * d));
+  const double e = eta, d = dot(i, n), k = 1 - e * e * (1 - d * d);
   if (!(k >= 0)) {
     put(result, V<N>{});
     return 0;
   }
-  const float f = float(double(eta) * d + sm::sqrt(k));
-  put(result, zip(i, n, [eta, f](float ii, float ni) { return eta * ii - f * ni; }));
+  const double f = e * d + sm::sqrt(k);
+  put(result, zip(i, n, [e, f](float ii, float ni) { return float(e * ii - f * ni); }));
   return 0;
 }
 
-// (c − p) + c: p reflected through the centre c.
+// 2c − p, rounded once: p reflected through the centre c.
 template <int N>
 std::int32_t mirror_point(Handle result, Handle p, Handle c) {
-  put(result, zip(get<N>(p), get<N>(c), [](float pi, float ci) { return (ci - pi) + ci; }));
+  put(result, zip(get<N>(p), get<N>(c), [](float pi, float ci) { return float(2.0 * ci - pi); }));
   return 0;
 }
 

@@ -1,43 +1,43 @@
 #include "vector/segments.h"
 
+#include "vector/interpolate.h"
 #include "vector/vec.h"
 
 namespace kv::vec {
 namespace {
 
 // The point a + t (b − a) of the segment closest to p, with t = (p − a)·d / d·d
-// rounded to single: a when t is below 0 or not a number (a zero-length segment
-// gives 0 / 0), b when above 1.
+// clamped to [0, 1], in double: a when t is below 0 or not a number (a
+// zero-length segment gives 0 / 0), b when above 1.
 template <int N>
-V<N> closest(const V<N>& p, const V<N>& a, const V<N>& b) {
-  const V<N> w = minus(p, a), d = minus(b, a);
-  const float len2 = float(dot(d, d)), proj = float(dot(w, d));
-  const float t = proj / len2;
-  if (!(t >= 0)) return a;
-  if (t > 1) return b;
-  return zip(a, d, [t](float ak, float dk) { return float(ak + double(t) * dk); });
+W<N> closest(const W<N>& p, const W<N>& a, const W<N>& b) {
+  const W<N> w = combine(p, 1, a, -1), d = combine(b, 1, a, -1);
+  const double t = dot(w, d) / dot(d, d);
+  return combine(a, 1, d, !(t >= 0) ? 0 : t > 1 ? 1 : t);
 }
 
 template <int N>
 std::int32_t closest_command(Handle out, Handle p, Handle a, Handle b) {
-  put(out, closest(get<N>(p), get<N>(a), get<N>(b)));
+  put(out, narrow(closest(wide(get<N>(p)), wide(get<N>(a)), wide(get<N>(b)))));
   return 0;
 }
 
 template <int N>
 FloatBits distance_command(Handle p_handle, Handle a, Handle b) {
-  const V<N> p = get<N>(p_handle);
-  return bits_of(float(length(minus(closest(p, get<N>(a), get<N>(b)), p))));
+  const W<N> p = wide(get<N>(p_handle)), offset = combine(closest(p, wide(get<N>(a)), wide(get<N>(b))), 1, p, -1);
+  return bits_of(float(sm::sqrt(dot(offset, offset))));
 }
 
-// acos of the cosine a·b / (|a| |b|), formed in double and rounded to single once,
-// not clamped: parallel vectors give exactly 1, so 0; opposite ones π. A zero
-// vector gives NaN.
+// The angle from 0 to π between a and b, as 2·atan2(|a·|b| − b·|a||, |a·|b| + b·|a||)
+// in double: accurate for every angle, where acos of the cosine loses the small
+// ones. Parallel vectors give 0, opposite ones π; a zero vector gives NaN.
 template <int N>
 FloatBits angle_command(Handle a_handle, Handle b_handle) {
-  const V<N> a = get<N>(a_handle), b = get<N>(b_handle);
-  const float cosine = float(dot(a, b) / (length(a) * length(b)));
-  return bits_of(float(sm::acos(cosine)));
+  const W<N> a = wide(get<N>(a_handle)), b = wide(get<N>(b_handle));
+  const double la = sm::sqrt(dot(a, a)), lb = sm::sqrt(dot(b, b));
+  if (la == 0 || lb == 0) return bits_of(__builtin_nanf(""));
+  const W<N> difference = combine(a, lb, b, -la), sum = combine(a, lb, b, la);
+  return bits_of(float(2 * sm::atan2(sm::sqrt(dot(difference, difference)), sm::sqrt(dot(sum, sum)))));
 }
 
 }  // namespace

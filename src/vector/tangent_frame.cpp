@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "dx/vector.h"
 #include "vector/vec.h"
 
 using namespace kv;
@@ -11,25 +12,25 @@ using namespace kv::vec;
 // none normalised. Each output is optional (a handle of 0 skips it); the texture
 // coordinates (their first two floats) are read only for the tangent or the
 // binormal. A texture mapping whose determinant is within 0.0001 of zero leaves
-// the two unscaled instead of dividing by it. Every input is read before the
-// first output is written.
+// the two unscaled instead of dividing by it. In double, each component rounded
+// once; every input is read before the first output is written.
 KV_EXPORT std::int32_t Vec3_VertexTBN(Handle tangent, Handle binormal, Handle normal, Handle p0, Handle uv0,
                                       Handle p1, Handle uv1, Handle p2, Handle uv2) {
   const V<3> a = get<3>(p0);
-  const V<3> e1 = minus(get<3>(p1), a), e2 = minus(get<3>(p2), a);
+  const dx::Vec3d e1 = dx::difference(get<3>(p1), a), e2 = dx::difference(get<3>(p2), a);
   V<3> t{}, b{};
   const bool frame = given(tangent) || given(binormal);
   if (frame) {
     const V<2> w0 = get<2>(uv0), w1 = get<2>(uv1), w2 = get<2>(uv2);
-    const float du1 = w1.x() - w0.x(), dv1 = w1.y() - w0.y(), du2 = w2.x() - w0.x(), dv2 = w2.y() - w0.y();
-    const float det = float(double(du1) * dv2 - double(du2) * dv1);
-    const float r = std::fabs(double(det)) > 0.0001 ? 1 / det : 1.0f;
-    t = zip(e1, e2, [=](float x1, float x2) { return float((double(dv2) * x1 - double(dv1) * x2) * r); });
-    b = zip(e1, e2, [=](float x1, float x2) { return float((double(du1) * x2 - double(du2) * x1) * r); });
+    const double du1 = double(w1.x()) - w0.x(), dv1 = double(w1.y()) - w0.y();
+    const double du2 = double(w2.x()) - w0.x(), dv2 = double(w2.y()) - w0.y();
+    const double det = du1 * dv2 - du2 * dv1, r = std::fabs(det) > 0.0001 ? 1 / det : 1;
+    for (int k = 0; k < 3; ++k) {
+      t[k] = float((dv2 * e1.c[k] - dv1 * e2.c[k]) * r);
+      b[k] = float((du1 * e2.c[k] - du2 * e1.c[k]) * r);
+    }
   }
-  const V<3> n{{float(double(e1.y()) * e2.z() - double(e1.z()) * e2.y()),
-                float(double(e1.z()) * e2.x() - double(e1.x()) * e2.z()),
-                float(double(e1.x()) * e2.y() - double(e1.y()) * e2.x())}};
+  const V<3> n = dx::narrow(dx::cross(e1, e2));
   if (given(tangent)) put(tangent, t);
   if (given(binormal)) put(binormal, b);
   if (given(normal)) put(normal, n);

@@ -29,14 +29,13 @@ KV_EXPORT std::int32_t Vec3_TransformNormal(Handle o, Handle v, Handle m) { retu
 KV_EXPORT std::int32_t Vec4_Transform(Handle o, Handle v, Handle m) { return by_matrix<Vec4, V<4>>(dx::vec_transform<4>, o, v, m); }
 
 // v + w t + q × t with t = 2 (q × v), q = (x, y, z) and w its scalar, not
-// normalised: for a unit quaternion the rotation q v q⁻¹. Each t component is
-// rounded to single; t is complete before the first store.
+// normalised: for a unit quaternion the rotation q v q⁻¹. In double; t is
+// complete before the first store.
 KV_EXPORT std::int32_t Vec3_TransformQuat(Handle out, Handle v_handle, Handle q_handle) {
   const V<3> v = get<3>(v_handle);
   const V<4> q = get<4>(q_handle);
   const double x = q.x(), y = q.y(), z = q.z(), w = q.w();
-  const float tx = float(2 * (y * v.z() - z * v.y())), ty = float(2 * (z * v.x() - x * v.z())),
-              tz = float(2 * (x * v.y() - y * v.x()));
+  const double tx = 2 * (y * v.z() - z * v.y()), ty = 2 * (z * v.x() - x * v.z()), tz = 2 * (x * v.y() - y * v.x());
   put<3>(out, {float(v.x() + w * tx + (y * tz - z * ty)), float(v.y() + w * ty + (z * tx - x * tz)),
                float(v.z() + w * tz + (x * ty - y * tx))});
   return 0;

@@ -70,4 +70,16 @@ inline double length(const V<N>& v) {
   return sm::sqrt(dot(v, v));
 }
 
+// 1 when each of the n floats of a and b differs by at most the tolerance (by
+// less than it when `strict`), else 0. Each difference is formed in double, where
+// the difference of two singles is exact; a NaN, or infinity less infinity, is
+// never within it, and a negative tolerance admits nothing.
+inline std::int32_t equal_within(Handle a, Handle b, int n, double tolerance, bool strict) {
+  for (int i = 0; i < n; ++i) {
+    const double d = double(float_of(load_bits(a, i))) - float_of(load_bits(b, i)), size = d < 0 ? -d : d;
+    if (!(strict ? size < tolerance : size <= tolerance)) return 0;
+  }
+  return 1;
+}
+
 }  // namespace kv::vec
