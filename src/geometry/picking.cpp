@@ -1,5 +1,9 @@
 #include "geometry/picking.h"
 
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
 #include <utility>
 
 #include "dx/vector.h"
@@ -14,10 +18,32 @@ namespace {
 constexpr double kInfinity = __builtin_inf();
 
 Vec3 point(Handle h) { return vec::get<3>(h); }
+// x, y, z in three lanes (the fourth 0), read without touching memory past z.
+__m128 lanes(Handle h) {
+  const float* f = reinterpret_cast<const float*>(h);
+  return _mm_movelh_ps(dx::detail::load_two(f), _mm_load_ss(f + 2));
+}
 Vec3d wide(Handle h) { return dx::widen(point(h)); }
 bool has_nan(const Vec3d& v) { return v.c[0] != v.c[0] || v.c[1] != v.c[1] || v.c[2] != v.c[2]; }
 Vec3d along(const Vec3d& from, const Vec3d& step, double t) {
   return {{from.c[0] + t * step.c[0], from.c[1] + t * step.c[1], from.c[2] + t * step.c[2]}};
+}
+
+// A Vec3 in double as the pair (x, y) and z: two conversions and one subtraction
+// less than three.
+struct Pair {
+  __m128d xy, z;
+  Pair operator-(const Pair& q) const { return {_mm_sub_pd(xy, q.xy), _mm_sub_sd(z, q.z)}; }
+};
+
+Pair pair(Handle h) {
+  const float* f = reinterpret_cast<const float*>(h);
+  return {_mm_cvtps_pd(dx::detail::load_two(f)), _mm_cvtss_sd(_mm_setzero_pd(), _mm_load_ss(f + 2))};
+}
+
+double dot(const Pair& p, const Pair& q) {
+  const __m128d xy = _mm_mul_pd(p.xy, q.xy);
+  return _mm_cvtsd_f64(_mm_add_sd(_mm_add_sd(xy, _mm_unpackhi_pd(xy, xy)), _mm_mul_sd(p.z, q.z)));
 }
 
 FloatBits distance(double t) { return bits_of(float(t)); }
@@ -57,60 +83,41 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
   return along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
 }
 
-// The corners of a triangle in one order whatever order they come in (by x, then
-// y, then z), and the sign of that reordering: quantities of the triangle formed
-// from the sorted corners are the same numbers, bit for bit, for every corner
-// order, so that a ray through an edge or a corner hits in every order alike.
-bool before(const Vec3& p, const Vec3& q) {
-  for (int i = 0; i < 3; ++i) {
-    if (p.c[i] != q.c[i]) return p.c[i] < q.c[i];
-  }
-  return false;
-}
-
-struct Sorted {
-  Vec3 p[3];
-  double sign;
-};
-
-Sorted sorted(Vec3 a, Vec3 b, Vec3 c) {
-  double sign = 1;
-  if (before(b, a)) std::swap(a, b), sign = -sign;
-  if (before(c, b)) std::swap(b, c), sign = -sign;
-  if (before(b, a)) std::swap(a, b), sign = -sign;
-  return {{a, b, c}, sign};
-}
-
-// d·((p − o) × (q − o)): on which side of the edge from p to q the ray passes,
-// the same number (negated) for the edge named the other way round.
-double side(const Vec3& o, const Vec3d& d, const Vec3& p, const Vec3& q) {
-  if (before(q, p)) return -side(o, d, q, p);
-  return dx::dot(d, dx::cross(dx::difference(p, o), dx::difference(q, o)));
+// The sum of three numbers in an order set by their values, not by their places:
+// the same bits for every order of the three, and the exact negation for the
+// negated three.
+double sum_of_three(double x, double y, double z) {
+  const double low = std::min(std::min(x, y), z), high = std::max(std::max(x, y), z);
+  const double middle = std::max(std::min(x, y), std::min(std::max(x, y), z));
+  return (low + high) + middle;
 }
 
 // The ray's parameter and the weights of b and c where it meets the triangle, two
 // sided, edges and corners included; false for a miss, a ray parallel to the
-// triangle's plane or lying in it, a zero-area triangle, and any NaN. With the
-// edge functions w_a, w_b, w_c of the edges facing each corner and their sum
-// d·((b − a) × (c − a)), the hit is (w_a·a + w_b·b + w_c·c) / sum, at
-// t = (a − o)·((b − o) × (c − o)) / sum.
+// triangle's plane or lying in it, a zero-area triangle, and any NaN. With A, B, C
+// the corners less the origin, the edge functions w_a = d·(B × C), w_b = d·(C × A),
+// w_c = d·(A × B) say on which side of each edge the ray passes; it hits when they
+// share a sign, at the point (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), with
+// t = A·(B × C) / (w_a + w_b + w_c). P × Q is −(Q × P) to the bit, and the sum is
+// taken in an order set by value, so an edge or a corner is hit or missed alike
+// whatever order the corners come in. The triangle has no area when
+// B × C + C × A + A × B, which is (b − a) × (c − a), is zero.
 struct TriangleHit {
   double t, u, v;
 };
 
 bool hit_triangle(Handle origin, Handle dir, Handle a_h, Handle b_h, Handle c_h, TriangleHit* hit) {
   const Vec3 o = point(origin), a = point(a_h), b = point(b_h), c = point(c_h);
-  const Vec3d d = wide(dir);
-  const Sorted s = sorted(a, b, c);
-  const Vec3d normal = dx::cross(dx::difference(s.p[1], s.p[0]), dx::difference(s.p[2], s.p[0]));
-  if (normal.c[0] == 0 && normal.c[1] == 0 && normal.c[2] == 0) return false;
-  const double sum = s.sign * dx::dot(d, normal);
-  const double wa = side(o, d, b, c), wb = side(o, d, c, a), wc = side(o, d, a, b);
+  const Vec3d d = wide(dir), A = dx::difference(a, o), B = dx::difference(b, o), C = dx::difference(c, o);
+  const Vec3d bc = dx::cross(B, C), ca = dx::cross(C, A), ab = dx::cross(A, B);
+  const double wa = dx::dot(d, bc), wb = dx::dot(d, ca), wc = dx::dot(d, ab);
+  const double sum = sum_of_three(wa, wb, wc);
   const bool inside = sum > 0 ? wa >= 0 && wb >= 0 && wc >= 0 : sum < 0 && wa <= 0 && wb <= 0 && wc <= 0;
   if (!inside) return false;
-  const double volume = s.sign * dx::dot(dx::difference(s.p[0], o),
-                                         dx::cross(dx::difference(s.p[1], o), dx::difference(s.p[2], o)));
-  *hit = {volume / sum, wb / sum, wc / sum};
+  bool flat = true;
+  for (int i = 0; i < 3; ++i) flat &= bc.c[i] + ca.c[i] + ab.c[i] == 0;
+  if (flat) return false;
+  *hit = {dx::dot(A, bc) / sum, wb / sum, wc / sum};
   return hit->t >= 0;
 }
 
@@ -120,34 +127,45 @@ bool hit_triangle(Handle origin, Handle dir, Handle a_h, Handle b_h, Handle c_h,
 // it (b = m·d < 0), the nearer root is c / (−b + √(b² − |d|²·c)): the form
 // without the cancellation of (−b − √…) / |d|² when the hit is close.
 KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, float radius) {
-  const Vec3d d = wide(dir), m = dx::difference(point(origin), point(centre));
-  const double r = radius, c = dx::dot(m, m) - r * r, b = dx::dot(m, d);
-  if (!(r >= 0) || has_nan(d) || c != c) return miss();
+  const Pair d = pair(dir), m = pair(origin) - pair(centre);
+  const double r = radius, c = dot(m, m) - r * r, b = dot(m, d);
+  if (!(r >= 0) || c != c || b != b) return miss();  // b is NaN for a NaN in dir
   if (c <= 0) return distance(0);
-  const double disc = b * b - dx::dot(d, d) * c;
+  const double disc = b * b - dot(d, d) * c;
   if (!(b < 0) || disc < 0) return miss();
   return distance(c / (-b + sm::sqrt(disc)));
 }
 
 // The slabs: the entry t is the largest of the t where the ray enters each axis's
 // slab (and 0), the exit the smallest where it leaves one; a zero component of
-// dir keeps the ray in that slab or never in it.
+// dir keeps the ray in that slab or never in it. In double, two axes to a
+// register: each t is (bound − origin) · (1 / dir).
+struct Slabs {
+  __m128d enter, leave;  // the entry and exit t of two axes
+};
+
+Slabs slabs(__m128 o, __m128 d, __m128 lo, __m128 hi) {
+  const __m128d od = _mm_cvtps_pd(o), dd = _mm_cvtps_pd(d), zero = _mm_cmpeq_pd(dd, _mm_setzero_pd());
+  const __m128d inv = _mm_div_pd(_mm_set1_pd(1), dd);
+  const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(lo), od), inv), t2 = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(hi), od), inv);
+  const __m128d infinity = _mm_set1_pd(kInfinity), minus_infinity = _mm_set1_pd(-kInfinity);
+  // An axis that dir does not move along keeps the ray inside its slab for every t.
+  return {_mm_or_pd(_mm_andnot_pd(zero, _mm_min_pd(t1, t2)), _mm_and_pd(zero, minus_infinity)),
+          _mm_or_pd(_mm_andnot_pd(zero, _mm_max_pd(t1, t2)), _mm_and_pd(zero, infinity))};
+}
+
 KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handle corner2) {
-  const Vec3d o = wide(origin), d = wide(dir);
-  const Box b = box(corner1, corner2);
-  if (b.nan || has_nan(o) || has_nan(d)) return miss();
-  double enter = 0, leave = kInfinity;
-  for (int i = 0; i < 3; ++i) {
-    if (d.c[i] == 0) {
-      if (o.c[i] < b.lo.c[i] || o.c[i] > b.hi.c[i]) return miss();
-      continue;
-    }
-    double t1 = (b.lo.c[i] - o.c[i]) / d.c[i], t2 = (b.hi.c[i] - o.c[i]) / d.c[i];
-    if (t2 < t1) std::swap(t1, t2);
-    if (t1 > enter) enter = t1;
-    if (t2 < leave) leave = t2;
-  }
-  return enter <= leave ? distance(enter) : miss();
+  const __m128 o = lanes(origin), d = lanes(dir), p = lanes(corner1), q = lanes(corner2);
+  const __m128 lo = _mm_min_ps(p, q), hi = _mm_max_ps(p, q);
+  const __m128 nan = _mm_or_ps(_mm_cmpunord_ps(o, d), _mm_cmpunord_ps(p, q));
+  const __m128 stuck = _mm_and_ps(_mm_cmpeq_ps(d, _mm_setzero_ps()), _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi)));
+  if (_mm_movemask_ps(_mm_or_ps(nan, stuck)) & 7) return miss();
+  const Slabs xy = slabs(o, d, lo, hi), z = slabs(_mm_movehl_ps(o, o), _mm_movehl_ps(d, d), _mm_movehl_ps(lo, lo),
+                                                 _mm_movehl_ps(hi, hi));
+  const __m128d enter = _mm_max_sd(_mm_max_sd(xy.enter, _mm_unpackhi_pd(xy.enter, xy.enter)), z.enter);
+  const __m128d leave = _mm_min_sd(_mm_min_sd(xy.leave, _mm_unpackhi_pd(xy.leave, xy.leave)), z.leave);
+  const double t = _mm_cvtsd_f64(_mm_max_sd(enter, _mm_setzero_pd()));
+  return t <= _mm_cvtsd_f64(leave) ? distance(t) : miss();
 }
 
 KV_EXPORT FloatBits Ray_HitTriangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
@@ -180,13 +198,15 @@ KV_EXPORT std::int32_t Sphere_HitSphere(Handle centre1, float radius1, Handle ce
   return radius1 >= 0 && radius2 >= 0 && squared_distance(wide(centre1), wide(centre2)) <= reach * reach;
 }
 
+// Comparisons of singles are exact: no wider arithmetic is needed. The three
+// axes side by side in SSE lanes: each box's lower and upper corners, then
+// alo ≤ bhi and blo ≤ ahi on every axis, with no NaN in any corner.
 KV_EXPORT std::int32_t AABB_HitAABB(Handle a1, Handle a2, Handle b1, Handle b2) {
-  const Box a = box(a1, a2), b = box(b1, b2);
-  if (a.nan || b.nan) return 0;
-  for (int i = 0; i < 3; ++i) {
-    if (a.hi.c[i] < b.lo.c[i] || b.hi.c[i] < a.lo.c[i]) return 0;
-  }
-  return 1;
+  const __m128 p = lanes(a1), q = lanes(a2), r = lanes(b1), s = lanes(b2);
+  const __m128 alo = _mm_min_ps(p, q), ahi = _mm_max_ps(p, q), blo = _mm_min_ps(r, s), bhi = _mm_max_ps(r, s);
+  const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(alo, bhi), _mm_cmple_ps(blo, ahi)),
+                               _mm_and_ps(_mm_cmpord_ps(p, q), _mm_cmpord_ps(r, s)));
+  return (_mm_movemask_ps(ok) & 7) == 7;
 }
 
 KV_EXPORT std::int32_t AABB_HitSphere(Handle corner1, Handle corner2, Handle centre, float radius) {
