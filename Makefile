@@ -37,8 +37,9 @@ win32: $(WIN32)/build.ninja
 	@ninja -C $(WIN32) --quiet
 
 $(DLL): win32
-	@mkdir -p dist
+	@mkdir -p dist/checked
 	@cp $(WIN32)/Kestrom_Vandu.dll $(WIN32)/generated/commands.md dist/
+	@cp $(WIN32)/checked/Kestrom_Vandu.dll dist/checked/
 
 # A prefix with the null graphics driver: windows exist, nothing is displayed.
 # A program that crashes ends at once with its backtrace: the crash debugger
@@ -102,7 +103,8 @@ docs: win32 $(WINE_READY)
 # The release: the DLL, the reference, the guide with its pictures and a read-me,
 # packed reproducibly, then checked.
 dist: $(DLL) docs
-	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu.dll=$(DLL) README.txt=docs/README.txt \
+	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu.dll=$(DLL) checked/Kestrom_Vandu.dll=dist/checked/Kestrom_Vandu.dll \
+	  README.txt=docs/README.txt \
 	  commands.md=$(DOCS)/commands.md guide.md=$(DOCS)/guide.md accuracy.md=docs/accuracy.md \
 	  pictures/curves.png=$(DOCS)/pictures/curves.png pictures/blends.png=$(DOCS)/pictures/blends.png \
 	  pictures/frustum.png=$(DOCS)/pictures/frustum.png

@@ -62,6 +62,40 @@ void versus_floor(const char* name, Ours ours, double goal) {
 
 }  // namespace
 
+// What the checked build's checks cost per call: the same command in both builds
+// on values each build made, timed in alternation. No goal: a few times the
+// release cost is expected.
+void bench_checked(const kvt::Plugin& release, const kvt::Plugin& checked) {
+  static volatile std::uint32_t sink;
+  using Three = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t);
+  using Get = std::uint32_t (*)(std::uint32_t);
+  struct Build {
+    const kvt::Plugin* dll;
+    std::uint32_t v[kInputs], m[kInputs];
+  } builds[2] = {{&release, {}, {}}, {&checked, {}, {}}};
+  for (Build& b : builds) {
+    for (int i = 0; i < kInputs; ++i) b.v[i] = b.dll->command("pVec3_MakeNew", "L", {}), b.m[i] = b.dll->command("pMat4_MakeNew", "L", {});
+  }
+  const struct {
+    const char* name;
+    bool matrices;
+  } timed[] = {{"Vec3_Add", false}, {"Mat4_Mul", true}};
+  for (const auto& c : timed) {
+    auto a = reinterpret_cast<Three>(release.address(c.name)), b = reinterpret_cast<Three>(checked.address(c.name));
+    const std::uint32_t* x = c.matrices ? builds[0].m : builds[0].v;
+    const std::uint32_t* y = c.matrices ? builds[1].m : builds[1].v;
+    const kvb::Pair t = kvb::best_pair_ns(kCalls, calls([&](int i, int j) { a(x[0], x[i], x[j]); }),
+                                          calls([&](int i, int j) { b(y[0], y[i], y[j]); }));
+    std::printf("%-44s %8.1f ns  checked build %8.1f ns  %5.1fx  (no goal)\n", c.name, t.first_ns, t.second_ns,
+                t.second_ns / t.first_ns);
+  }
+  auto a = reinterpret_cast<Get>(release.address("Vec4_GetX")), b = reinterpret_cast<Get>(checked.address("Vec4_GetX"));
+  const kvb::Pair t = kvb::best_pair_ns(kCalls, calls([&](int i, int) { sink = a(builds[0].v[i]); }),
+                                        calls([&](int i, int) { sink = b(builds[1].v[i]); }));
+  std::printf("%-44s %8.1f ns  checked build %8.1f ns  %5.1fx  (no goal)\n", "Vec4_GetX", t.first_ns, t.second_ns,
+              t.second_ns / t.first_ns);
+}
+
 void bench_commands(const kvt::Plugin& plugin) {
   floor_export = reinterpret_cast<GetX>(plugin.address("Vec4_GetX"));
   static Inputs in;

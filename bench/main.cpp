@@ -7,6 +7,7 @@ void bench_pools(const kvt::Plugin& plugin);
 void bench_dx();
 void bench_vectors(const kvt::Plugin& plugin);
 void bench_commands(const kvt::Plugin& plugin);
+void bench_checked(const kvt::Plugin& release, const kvt::Plugin& checked);
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
@@ -15,5 +16,6 @@ int main() {
   bench_dx();
   bench_vectors(plugin);
   bench_commands(plugin);
+  bench_checked(plugin, kvt::Plugin("checked\\Kestrom_Vandu.dll"));
   return 0;
 }

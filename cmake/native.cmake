@@ -13,8 +13,6 @@ target_compile_options(kv_core PRIVATE ${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} PU
 target_link_options(kv_core PUBLIC ${KV_SANITIZE})
 
 # Every export called from an array of words, for the fuzz targets.
-file(GLOB_RECURSE KV_HEADERS CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/*.h)
-list(JOIN KV_HEADERS "," KV_HEADER_LIST)
 add_custom_command(
   OUTPUT ${KV_GEN}/export_calls.cpp
   COMMAND ${Python3_EXECUTABLE} ${KV_TABLEGEN} ${KV_TABLE} --calls ${KV_GEN}/export_calls.cpp --headers ${KV_HEADER_LIST}

@@ -23,6 +23,34 @@ target_link_options(Kestrom_Vandu PRIVATE ${KV_STATIC_RUNTIME} -s -Wl,--no-inser
 set_target_properties(Kestrom_Vandu PROPERTIES INTERPROCEDURAL_OPTIMIZATION ON)
 add_dependencies(Kestrom_Vandu command_table)
 
+# The checked build: the same sources and command table, every export under the
+# same name checking its handles before the command runs; in checked/, under the
+# same file name, to swap into the host's plug-ins folder.
+add_custom_command(
+  OUTPUT ${KV_GEN}/checked_calls.cpp ${KV_GEN}/checked.def
+  COMMAND ${Python3_EXECUTABLE} ${KV_TABLEGEN} ${KV_TABLE} --checked ${KV_GEN}/checked_calls.cpp
+          --def-checked ${KV_GEN}/checked.def --headers ${KV_HEADER_LIST}
+  DEPENDS ${KV_TABLE} ${KV_TABLEGEN}
+  COMMENT "Generating the checked exports" VERBATIM)
+add_library(Kestrom_Vandu_checked SHARED
+  ${KV_SOURCES}
+  ${CMAKE_SOURCE_DIR}/src/frame/platform_win32.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/dllmain.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/checked.cpp
+  ${KV_GEN}/checked_calls.cpp
+  ${KV_GEN}/commands.rc
+  ${KV_GEN}/version.rc
+  ${KV_GEN}/checked.def)
+set_target_properties(Kestrom_Vandu_checked PROPERTIES PREFIX "" OUTPUT_NAME Kestrom_Vandu
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/checked ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/checked
+  INTERPROCEDURAL_OPTIMIZATION ON)
+target_include_directories(Kestrom_Vandu_checked PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(Kestrom_Vandu_checked PRIVATE KV_CHECKED)
+target_compile_options(Kestrom_Vandu_checked PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} ${KV_TARGET_FLAGS}>)
+target_link_options(Kestrom_Vandu_checked PRIVATE ${KV_STATIC_RUNTIME} -s -Wl,--no-insert-timestamp)
+add_dependencies(Kestrom_Vandu_checked command_table)
+
 # Substitute host: the two host DLLs under their real names, and a variant of the
 # objects DLL that lacks one export.
 function(kv_host_dll target dll_name folder source def)
@@ -60,7 +88,7 @@ target_compile_options(kv_wine_tests PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAG
 target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
 target_compile_definitions(kv_wine_tests PRIVATE KV_VERSION="${KV_VERSION}")
 target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
-add_dependencies(kv_wine_tests Kestrom_Vandu host_objects host_objects_partial host_cameras)
+add_dependencies(kv_wine_tests Kestrom_Vandu Kestrom_Vandu_checked host_objects host_objects_partial host_cameras)
 # The tests and the stress run read the table file next to them.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/commands.tab
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KV_TABLE} ${CMAKE_BINARY_DIR}/commands.tab
@@ -73,7 +101,7 @@ add_executable(kv_stress ${CMAKE_SOURCE_DIR}/tests/win/stress.cpp)
 target_link_libraries(kv_stress PRIVATE kv_harness)
 target_compile_options(kv_stress PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
 target_link_options(kv_stress PRIVATE ${KV_STATIC_RUNTIME})
-add_dependencies(kv_stress Kestrom_Vandu host_objects host_objects_partial host_cameras table_copy)
+add_dependencies(kv_stress Kestrom_Vandu Kestrom_Vandu_checked host_objects host_objects_partial host_cameras table_copy)
 
 # The numbers behind the user guide's pictures, from the DLL itself (`make docs`).
 add_executable(kv_docs_data ${CMAKE_SOURCE_DIR}/tools/docs_data.cpp)
@@ -86,14 +114,14 @@ add_executable(kv_selfcheck ${CMAKE_SOURCE_DIR}/tools/selfcheck.cpp)
 target_link_libraries(kv_selfcheck PRIVATE kv_harness)
 target_compile_options(kv_selfcheck PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
 target_link_options(kv_selfcheck PRIVATE ${KV_STATIC_RUNTIME})
-add_dependencies(kv_selfcheck table_copy)
+add_dependencies(kv_selfcheck table_copy Kestrom_Vandu_checked)
 
 file(GLOB KV_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 add_executable(kv_bench ${KV_BENCH_SOURCES} ${KV_DX_SOURCES})
 target_link_libraries(kv_bench PRIVATE kv_harness)
 target_compile_options(kv_bench PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS} -O2)
 target_link_options(kv_bench PRIVATE ${KV_STATIC_RUNTIME})
-add_dependencies(kv_bench Kestrom_Vandu)
+add_dependencies(kv_bench Kestrom_Vandu Kestrom_Vandu_checked)
 
 # Every test case is its own CTest test, run under Wine; so is the short stress run.
 # The cases are listed when CTest runs, once the Wine prefix is ready.
@@ -104,8 +132,13 @@ include(GoogleTest)
 # timeouts leave room for a slow machine and end a hung run.
 gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES TIMEOUT 30)
+# The same cases against the checked build (its reports go to checked\reports.log).
+gtest_discover_tests(kv_wine_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_PREFIX checked. PROPERTIES TIMEOUT 30 ENVIRONMENT "KV_DLL=checked\\Kestrom_Vandu.dll")
 add_test(NAME stress COMMAND ${WINE} kv_stress.exe --calls 200000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 set_tests_properties(stress PROPERTIES TIMEOUT 90)
+add_test(NAME stress.checked COMMAND ${WINE} kv_stress.exe --checked --calls 50000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+set_tests_properties(stress.checked PROPERTIES TIMEOUT 90)
 
 # The calls of the accuracy check, ours and Wine's D3DX (`make accuracy`, and a
 # short run in the tests).

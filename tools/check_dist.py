@@ -16,7 +16,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 import package  # noqa: E402
 
-EXPECTED = {"Kestrom_Vandu.dll", "README.txt", "commands.md", "guide.md", "accuracy.md",
+EXPECTED = {"Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll", "README.txt", "commands.md", "guide.md", "accuracy.md",
             "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
 
 
@@ -37,8 +37,9 @@ def main():
     with open(dll_path, "rb") as f:
         if z.read("Kestrom_Vandu.dll") != f.read():
             fail("the DLL in the zip is not the one built")
-    if not z.read("Kestrom_Vandu.dll").startswith(b"MZ"):
-        fail("the DLL is not a Windows image")
+    for dll in ("Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll"):
+        if not z.read(dll).startswith(b"MZ"):
+            fail(f"{dll} is not a Windows image")
     reference = z.read("commands.md").decode("utf-8")
     if f"Version {version}." not in reference:
         fail("the command reference is not of this version")

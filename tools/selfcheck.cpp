@@ -44,6 +44,14 @@ int main() {
     ok &= round_trip;
     std::printf("  Vec3 round trip: made, set (1, 2, 3), read (%g, %g, %g), deleted (%s)\n", x, y, z,
                 round_trip ? "ok" : "FAILED");
+
+    kvt::Plugin checked("checked\\Kestrom_Vandu.dll");
+    int checked_resolved = 0;
+    for (const auto& [number, row] : checked.rows()) checked_resolved += checked.address(row.exportName) != nullptr;
+    const bool same = checked.rows().size() == rows && std::size_t(checked_resolved) == rows;
+    ok &= same;
+    std::printf("  checked build: %zu rows, %d resolve (%s)\n", checked.rows().size(), checked_resolved,
+                same ? "the same command table" : "DIFFERENT");
   } catch (const std::exception& e) {
     std::printf("  FAILED: %s\n", e.what());
     ok = false;

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Turns the command-table data file into what the build and the release need:
 the string-table resource script (--rc), the export list (--def), the command
-reference for script writers (--md) and, for the native fuzzing, every export
-called with its arguments from an array of words (--calls, with --headers).
+reference for script writers (--md), for the native fuzzing every export called
+with its arguments from an array of words (--calls, with --headers), and for the
+checked build the exports that check their handles before the command runs
+(--checked, with --headers) and their export list (--def-checked).
 
 Fails on any line it cannot read, on a duplicate string number, on an export
 that one row marks built and another not, on a built export without a signature
@@ -70,7 +72,12 @@ class Param:
         self.written = "!" in name
         self.optional = "?" in name
         self.name = name.rstrip("!?")
+        # "Kind@N": the command touches the first N bytes; "Kind@arg": up to the float
+        # number held in the argument arg.
+        kind, _, self.extent = kind.partition("@")
         self.kind = kind
+        if self.extent and kind not in HANDLES:
+            raise TableError(f"only a handle has bytes it touches: {word}")
         if kind not in HANDLES + INTEGERS + FLOATS:
             raise TableError(f"unknown kind {kind} in {word}")
         if (self.written or self.optional) and kind not in HANDLES:
@@ -147,6 +154,9 @@ class Table:
             if row.export not in self.sigs:
                 raise TableError(f"{row.export} has no signature line")
             _, params, result = self.sigs[row.export]
+            for p in params:
+                if p.extent and not p.extent.isdigit() and p.extent not in [q.name for q in params]:
+                    raise TableError(f"{row.export}: {p.name} touches up to {p.extent}, which is no argument")
             letters = "".join(p.letter() for p in params)
             if letters != row.argument_letters() or bool(result) != row.value:
                 raise TableError(f"row {row.number} {row.keyword}: letters {row.letters} disagree with the signature")
@@ -208,6 +218,85 @@ def calls_text(table, headers):
         lines.append(f'    {{"{name}", []([[maybe_unused]] const Word* a) {{ return result_word({name}({", ".join(args)})); }}}},')
     lines += ["};", "const std::size_t kExportCallCount = sizeof kExportCalls / sizeof *kExportCalls;", "", "}  // namespace kv::test", ""]
     return "\n".join(lines)
+
+
+# --- the checked build ------------------------------------------------------------
+
+VALUE_BYTES = {"Vec2": 8, "Vec3": 12, "Vec4": 16, "Quat": 16, "Plane": 16, "Mat4": 64, "Frustum": 96,
+               "ViewPort": 24, "Value": 4}
+POOLS = {"Vec2": 0, "Vec3": 1, "Vec4": 2, "Plane": 2, "Mat4": 3, "Quat": 4, "Frustum": 5, "ViewPort": 6}
+
+
+def checks_handles(table, name):
+    return any(p.kind in HANDLES for p in table.sigs[name][1])
+
+
+def keywords_of(table, export):
+    """The keywords that reach an export, the one named after it first."""
+    if not any(row.export == export for row in table.rows.values()):
+        return "(no keyword)"
+    home = home_keyword(table, export)
+    others = []
+    for row in table.rows.values():
+        if row.export == export and row.keyword != home and row.keyword not in others:
+            others.append(row.keyword)
+    return home + (f" (or {', '.join(others)})" if others else "")
+
+
+def checked_text(table, headers):
+    lines = ["// Generated from commands.tab: the exports of the checked build. Each checks the",
+             "// handles it is given against what the command touches through them, then runs it.",
+             '#include "frame/checked.h"']
+    lines += [f'#include "{h}"' for h in headers]
+    lines += ["", "using kv::checked::Argument;", "using kv::checked::Command;", "using kv::checked::Kind;", ""]
+    for name in table.built_exports():
+        if name not in table.sigs or not checks_handles(table, name):
+            continue
+        _, params, _ = table.sigs[name]
+        positions = {p.name: i for i, p in enumerate(params)}
+        arguments = []
+        for p in params:
+            kind = p.kind if p.kind in HANDLES else "None"
+            size = VALUE_BYTES.get(p.kind, 0)
+            index = -1
+            if p.extent.isdigit():
+                size = int(p.extent)
+            elif p.extent:
+                size, index = 0, positions[p.extent]
+            arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {str(p.written).lower()}, '
+                             f'{str(p.optional).lower()}}}')
+        deletes = POOLS[params[0].kind] if name.endswith("_Delete") else -1
+        lines.append(f"static const Argument {name}_arguments[] = {{{', '.join(arguments)}}};")
+        lines.append(f'static const Command {name}_command = {{"{keywords_of(table, name)}", "{name}", '
+                     f"{name}_arguments, {len(params)}, {deletes}}};")
+        typed, words, passed = [], [], []
+        for i, p in enumerate(params):
+            if p.kind in FLOATS:
+                typed.append(f"float a{i}")
+                words.append(f"kv::bits_of(a{i})")
+            elif p.kind in HANDLES:
+                typed.append(f"kv::Handle a{i}")
+                words.append(f"std::uint32_t(a{i})")
+            else:
+                typed.append(f"std::int32_t a{i}")
+                words.append(f"std::uint32_t(a{i})")
+            passed.append(f"a{i}")
+        lines.append(f"KV_EXPORT std::uint32_t kvc_{name}({', '.join(typed)}) {{")
+        lines.append(f"  const std::uint32_t words[] = {{{', '.join(words)}}};")
+        lines.append(f"  if (!kv::checked::allowed({name}_command, words)) return 0;")
+        lines.append(f"  return std::uint32_t({name}({', '.join(passed)}));")
+        lines.append("}")
+        lines.append("")
+    return "\n".join(lines)
+
+
+def def_checked_text(table):
+    lines = ["; Generated from commands.tab: the exports of the checked build, under the same names.",
+             'LIBRARY "Kestrom_Vandu.dll"', "EXPORTS"]
+    lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in table.plugin]
+    for name in table.built_exports():
+        lines.append(f"  {name} = kvc_{name}" if name in table.sigs and checks_handles(table, name) else f"  {name}")
+    return "\n".join(lines + [""])
 
 
 # --- the reference --------------------------------------------------------------
@@ -322,6 +411,8 @@ def main():
     ap.add_argument("--def", dest="def_")
     ap.add_argument("--md")
     ap.add_argument("--calls")
+    ap.add_argument("--checked")
+    ap.add_argument("--def-checked", dest="def_checked")
     ap.add_argument("--headers", default="")
     ap.add_argument("--version", default="")
     a = ap.parse_args()
@@ -337,6 +428,10 @@ def main():
         write_if_changed(a.md, md_text(table, a.version))
     if a.calls:
         write_if_changed(a.calls, calls_text(table, [h for h in a.headers.split(",") if h]))
+    if a.checked:
+        write_if_changed(a.checked, checked_text(table, [h for h in a.headers.split(",") if h]))
+    if a.def_checked:
+        write_if_changed(a.def_checked, def_checked_text(table))
 
 
 if __name__ == "__main__":

@@ -158,6 +158,7 @@ void ElementStore::reset(std::size_t value_size) {
   inverse_ = odd;  // Newton's iteration doubles the correct low bits each step
   for (int i = 0; i < 5; ++i) inverse_ *= 2 - odd * inverse_;
   limit_ = ~std::uintptr_t{0} / odd;
+  per_element_ = 1.0 / double(element_bytes_);
   low_bits_ = (std::uintptr_t{1} << shift_) - 1;
   open_ = nullptr;
   spare_ = nullptr;
@@ -236,6 +237,17 @@ KV_HOT Element* ElementStore::element_at(Handle address) const {
   return reinterpret_cast<Element*>(address - sizeof(Element));
 }
 
+// The element's number within its block by a multiplication: offsets are below
+// 2^14, so (offset + ½) / size in double never falls short of a whole number.
+Element* ElementStore::element_holding(Handle address) const {
+  Block* b = block_index.find(address);
+  if (!b || b->store != this || address < elements_begin(b)) return nullptr;
+  const std::uintptr_t offset = address - elements_begin(b);
+  if (offset >= b->carved) return nullptr;
+  const int number = int((int(offset) + 0.5) * per_element_);
+  return reinterpret_cast<Element*>(elements_begin(b) + number * element_bytes_);
+}
+
 void Pool::reset(ElementStore* store, std::uintptr_t key) {
   store_ = store;
   key_ = key;
@@ -274,6 +286,7 @@ void Pool::remove(Handle handle) {
 }
 
 bool Pool::holds(Handle handle) const { return live_element(handle) != nullptr; }
+bool Pool::owns(const Element& e) const { return e.tag == key_; }
 
 Handle Pool::first() const { return first_ ? reinterpret_cast<Handle>(first_ + 1) : 0; }
 Handle Pool::last() const { return last_ ? reinterpret_cast<Handle>(last_ + 1) : 0; }
@@ -291,6 +304,7 @@ constexpr int kPools = static_cast<int>(PoolId::Count);
 static_assert(sizeof kValueBytes / sizeof kValueBytes[0] == kPools);
 
 ElementStore stores[kPools];
+constexpr std::uintptr_t kFirstKey = 0x5A17;
 
 }  // namespace
 
@@ -309,10 +323,22 @@ void pools_create() {
       store->reset(kValueBytes[p]);
     }
     // Keys are odd and distinct, so a free element (tag 0) never passes for a live one.
-    pools[p].reset(store, 0x5A17u + 2u * static_cast<unsigned>(p));
+    pools[p].reset(store, kFirstKey + 2u * static_cast<unsigned>(p));
   }
 }
 
 void pools_forget() { pools_create(); }
+
+Place locate(Handle address) {
+  Block* b = block_index.find(address);
+  if (!b) return {Place::Outside, PoolId::Count, 0, 0};
+  const Element* e = b->store->element_holding(address);
+  const Handle value = reinterpret_cast<Handle>(e + 1);
+  const std::uintptr_t p = e ? (e->tag - kFirstKey) / 2 : kPools;  // the keys are kFirstKey + 2 × pool
+  if (p < kPools && pools[p].owns(*e) && address >= value && address - value < b->store->value_size()) {
+    return {Place::InValue, static_cast<PoolId>(p), value, b->store->value_size()};
+  }
+  return {Place::NoValue, PoolId::Count, 0, 0};
+}
 
 }  // namespace kv::frame

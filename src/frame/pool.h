@@ -33,6 +33,9 @@ class ElementStore {
   // The element whose value bytes start at `address`, if the address lies on an
   // element of one of this store's blocks; null for any other address.
   Element* element_at(Handle address) const;
+  // The element whose bytes (links or value) hold `address`, in a block of this
+  // store; null for any other address.
+  Element* element_holding(Handle address) const;
 
  private:
   Block* new_block();
@@ -46,6 +49,7 @@ class ElementStore {
   std::uintptr_t inverse_ = 0;   // odd * inverse_ == 1 modulo 2^w
   std::uintptr_t limit_ = 0;     // largest quotient of an exact division by odd
   std::uintptr_t low_bits_ = 0;  // (1 << shift_) - 1
+  double per_element_ = 0;       // 1 / element size
   Block* open_ = nullptr;   // blocks with a free or uncarved element
   Block* spare_ = nullptr;  // one empty block kept back, so a make/delete pair costs no heap call
 };
@@ -58,6 +62,7 @@ class Pool {
   // Releases the value; ignores any handle that is not a live value of this pool.
   void remove(Handle handle);
   bool holds(Handle handle) const;
+  bool owns(const Element& e) const;  // a live element of this pool
   std::size_t count() const { return count_; }
   Handle first() const;
   Handle last() const;
@@ -75,6 +80,17 @@ class Pool {
 };
 
 enum class PoolId { Vec2, Vec3, Vec4, Mat4, Quat, Frustum, ViewPort, Count };
+
+// Where an address lies, for the checked build: in the value of a live element
+// (its pool, where the value starts, its bytes), in the pools' memory but in no
+// live value (a deleted value, or between values), or outside the pools.
+struct Place {
+  enum Where { Outside, NoValue, InValue } where;
+  PoolId pool;
+  Handle value;
+  std::size_t bytes;
+};
+Place locate(Handle address);
 
 // Creates the pools, empty, at set-up; forgets them at clean-up, when the heap
 // that held every value is destroyed.

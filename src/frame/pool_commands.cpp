@@ -28,6 +28,16 @@ KV_EXPORT Handle Quat_MakeNew() { return make(PoolId::Quat); }
 KV_EXPORT Handle Mat4_MakeNew() { return make(PoolId::Mat4); }
 KV_EXPORT Handle Frustum_MakeNew() { return make(PoolId::Frustum); }
 
+// The number of values alive in a pool, kept as values are made and released.
+KV_EXPORT std::int32_t Vec2_LiveCount() { return std::int32_t(pool(PoolId::Vec2).count()); }
+KV_EXPORT std::int32_t Vec3_LiveCount() { return std::int32_t(pool(PoolId::Vec3).count()); }
+KV_EXPORT std::int32_t Vec4_LiveCount() { return std::int32_t(pool(PoolId::Vec4).count()); }
+KV_EXPORT std::int32_t Plane_LiveCount() { return std::int32_t(pool(PoolId::Vec4).count()); }
+KV_EXPORT std::int32_t Quat_LiveCount() { return std::int32_t(pool(PoolId::Quat).count()); }
+KV_EXPORT std::int32_t Mat4_LiveCount() { return std::int32_t(pool(PoolId::Mat4).count()); }
+KV_EXPORT std::int32_t Frustum_LiveCount() { return std::int32_t(pool(PoolId::Frustum).count()); }
+KV_EXPORT std::int32_t ViewPort_LiveCount() { return std::int32_t(pool(PoolId::ViewPort).count()); }
+
 KV_EXPORT std::int32_t Vec2_Delete(Handle h) { return release(PoolId::Vec2, h); }
 KV_EXPORT std::int32_t Vec3_Delete(Handle h) { return release(PoolId::Vec3, h); }
 KV_EXPORT std::int32_t Vec4_Delete(Handle h) { return release(PoolId::Vec4, h); }

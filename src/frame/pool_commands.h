@@ -1,4 +1,4 @@
-// MakeNew and Delete of every value type, and the viewport copy.
+// MakeNew, Delete and LiveCount of every value type, and the viewport copy.
 #pragma once
 
 #include "frame/abi.h"
@@ -17,4 +17,12 @@ KV_EXPORT std::int32_t Plane_Delete(kv::Handle h);
 KV_EXPORT std::int32_t Quat_Delete(kv::Handle h);
 KV_EXPORT std::int32_t Mat4_Delete(kv::Handle h);
 KV_EXPORT std::int32_t Frustum_Delete(kv::Handle h);
+KV_EXPORT std::int32_t Vec2_LiveCount();
+KV_EXPORT std::int32_t Vec3_LiveCount();
+KV_EXPORT std::int32_t Vec4_LiveCount();
+KV_EXPORT std::int32_t Plane_LiveCount();
+KV_EXPORT std::int32_t Quat_LiveCount();
+KV_EXPORT std::int32_t Mat4_LiveCount();
+KV_EXPORT std::int32_t Frustum_LiveCount();
+KV_EXPORT std::int32_t ViewPort_LiveCount();
 KV_EXPORT std::int32_t ViewPort_Copy(kv::Handle destination, kv::Handle source);

@@ -207,6 +207,7 @@ struct Call {
   std::vector<Arg> args;
   std::vector<Region> writes;
   bool deletes_live = false;  // a Delete of a live value of its own pool
+  bool skip = false;          // no call to make: a Delete with no live value to release, when only valid calls are made
 };
 
 // Object numbers and camera numbers the substitute host knows (1–7, 0–3), does not
@@ -217,7 +218,9 @@ const std::int32_t kInts[] = {0, 1, -1, 2, 3, 10, 100, 640, 480, -640, 65535, IN
 
 class Builder {
  public:
-  Builder(const TableFile& table, Values& values) : values_(values) {
+  // With `valid_only`, every handle is one a script may pass: a Delete releases a
+  // live value of its own pool, or is not made at all.
+  Builder(const TableFile& table, Values& values, bool valid_only = false) : values_(values), valid_only_(valid_only) {
     for (const auto& [name, sig] : table.sigs) {
       Export e{name, name.substr(0, name.find('_')), &sig, Effect::None, ""};
       if (name.find("_MakeNew") != std::string::npos) e.effect = Effect::Makes;
@@ -240,6 +243,7 @@ class Builder {
     call.of = &e;
     call.writes.clear();
     call.deletes_live = false;
+    call.skip = false;
     const Signature& sig = *e.sig;
     call.args.assign(sig.params.size(), Arg{'L', 0, 0});
     chosen_.assign(sig.params.size(), nullptr);
@@ -251,6 +255,7 @@ class Builder {
         if (!p.is_handle() || p.written != (pass == 1)) continue;
         if (e.effect == Effect::Deletes) {
           call.args[i] = {'L', deletion_target(source, call, e.pool), 0};
+          call.skip = valid_only_ && !call.deletes_live;
           // A value deleted for real may change (the pool reuses its memory); nothing else may.
           if (call.deletes_live) call.writes.push_back({call.args[i].word, values_.find(call.args[i].word)->bytes});
           continue;
@@ -319,7 +324,7 @@ class Builder {
   Word deletion_target(Source& source, Call& call, const std::string& pool) {
     std::vector<const Slot*> own, other;
     for (const Slot& s : values_.slots()) (s.pooled && pool_of(s.kind) == pool ? own : other).push_back(&s);
-    switch (source.below(6)) {
+    switch (valid_only_ ? 0 : source.below(6)) {
       case 0:
       case 1:
         if (!own.empty() && values_.pooled(pool) > 1) {
@@ -363,6 +368,7 @@ class Builder {
 
  private:
   Values& values_;
+  bool valid_only_;
   std::vector<Export> exports_;
   std::vector<Word> stale_;
   std::vector<const Slot*> chosen_, fit_;

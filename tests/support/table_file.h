@@ -24,6 +24,8 @@ struct TableRow {
 // whether the command writes through it and whether a handle of 0 is allowed.
 struct Param {
   std::string name, kind;
+  std::string extent;  // the bytes it touches when fewer than the kind's, or the argument that says
+
   bool written = false, optional = false;
   bool is_handle() const {
     return kind == "Vec2" || kind == "Vec3" || kind == "Vec4" || kind == "Quat" || kind == "Plane" || kind == "Mat4" ||
@@ -67,6 +69,8 @@ inline Param parse_param(const std::string& word) {
   Param p;
   p.name = word.substr(0, colon);
   p.kind = word.substr(colon + 1);
+  const std::size_t at = p.kind.find('@');  // "Kind@bytes" or "Kind@argument": what the command touches
+  if (at != std::string::npos) p.extent = p.kind.substr(at + 1), p.kind.erase(at);
   while (!p.name.empty() && (p.name.back() == '!' || p.name.back() == '?')) {
     (p.name.back() == '!' ? p.written : p.optional) = true;
     p.name.pop_back();

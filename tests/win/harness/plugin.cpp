@@ -1,5 +1,6 @@
 #include "harness/plugin.h"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -18,8 +19,21 @@ bool parse_row(const std::string& text, CommandRow& row) {
   return !row.keyword.empty() && !row.letters.empty() && row.exportName.find('%') == std::string::npos;
 }
 
+// The release DLL next to the program, or the one the KV_DLL variable names (the
+// checked build, when the suite runs against it: its reports then go to
+// reports.log beside it, unless KESTROM_VANDU_LOG names a file, rather than to
+// message boxes that would wait for a click).
 Plugin& Plugin::get() {
-  static Plugin plugin("Kestrom_Vandu.dll");
+  static const std::string path = [] {
+    const char* dll = std::getenv("KV_DLL");
+    if (!dll || !*dll) return std::string("Kestrom_Vandu.dll");
+    const std::string p = dll;
+    if (!std::getenv("KESTROM_VANDU_LOG")) {
+      SetEnvironmentVariableA("KESTROM_VANDU_LOG", (p.substr(0, p.find_last_of("\\/") + 1) + "reports.log").c_str());
+    }
+    return p;
+  }();
+  static Plugin plugin(path.c_str());
   return plugin;
 }
 
