@@ -3,7 +3,6 @@
 #include <emmintrin.h>
 #include <xmmintrin.h>
 
-#include <algorithm>
 #include <utility>
 
 #include "dx/vector.h"
@@ -83,42 +82,45 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
   return along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
 }
 
-// The sum of three numbers in an order set by their values, not by their places:
-// the same bits for every order of the three, and the exact negation for the
-// negated three.
-double sum_of_three(double x, double y, double z) {
-  const double low = std::min(std::min(x, y), z), high = std::max(std::max(x, y), z);
-  const double middle = std::max(std::min(x, y), std::min(std::max(x, y), z));
-  return (low + high) + middle;
+// P × Q in the pair layout. With u = (P.x·Q.z − Q.x·P.z, P.y·Q.z − Q.y·P.z), the
+// cross is (u.y, −u.x, P.x·Q.y − P.y·Q.x). Swapping P and Q negates every
+// product difference, so P × Q is −(Q × P) to the bit.
+Pair cross(const Pair& p, const Pair& q) {
+  const __m128d pz = _mm_unpacklo_pd(p.z, p.z), qz = _mm_unpacklo_pd(q.z, q.z);
+  const __m128d u = _mm_sub_pd(_mm_mul_pd(p.xy, qz), _mm_mul_pd(q.xy, pz));
+  const __m128d xy = _mm_xor_pd(_mm_shuffle_pd(u, u, 1), _mm_set_pd(-0.0, 0.0));
+  const __m128d pq = _mm_mul_pd(p.xy, _mm_shuffle_pd(q.xy, q.xy, 1));
+  return {xy, _mm_sub_sd(pq, _mm_unpackhi_pd(pq, pq))};
 }
 
-// The ray's parameter and the weights of b and c where it meets the triangle, two
-// sided, edges and corners included; false for a miss, a ray parallel to the
-// triangle's plane or lying in it, a zero-area triangle, and any NaN. With A, B, C
-// the corners less the origin, the edge functions w_a = d·(B × C), w_b = d·(C × A),
-// w_c = d·(A × B) say on which side of each edge the ray passes; it hits when they
-// share a sign, at the point (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), with
-// t = A·(B × C) / (w_a + w_b + w_c). P × Q is −(Q × P) to the bit, and the sum is
-// taken in an order set by value, so an edge or a corner is hit or missed alike
-// whatever order the corners come in. The triangle has no area when
-// B × C + C × A + A × B, which is (b − a) × (c − a), is zero.
+// Where the ray meets the triangle, two sided, edges and corners included; a
+// miss for a ray parallel to the triangle's plane or lying in it, a zero-area
+// triangle, and any NaN. With A, B, C the corners less the origin, the edge
+// functions w_a = d·(B × C), w_b = d·(C × A), w_c = d·(A × B) say on which side
+// of each edge the ray passes; it hits when they share a sign, at the point
+// (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), with t = A·(B × C) / (w_a + w_b + w_c).
+// P × Q is −(Q × P) to the bit and the hit is decided by the signs alone, so an
+// edge or a corner is hit or missed alike whatever order the corners come in (t
+// may differ with the order in its last bit of double, which rounding to single
+// hides). The triangle has no area when B × C + C × A + A × B, which is
+// (b − a) × (c − a), is zero.
 struct TriangleHit {
-  double t, u, v;
+  double wb, wc, sum, t;  // the weights of b and c are wb / sum and wc / sum
+  bool hit;
 };
 
-bool hit_triangle(Handle origin, Handle dir, Handle a_h, Handle b_h, Handle c_h, TriangleHit* hit) {
-  const Vec3 o = point(origin), a = point(a_h), b = point(b_h), c = point(c_h);
-  const Vec3d d = wide(dir), A = dx::difference(a, o), B = dx::difference(b, o), C = dx::difference(c, o);
-  const Vec3d bc = dx::cross(B, C), ca = dx::cross(C, A), ab = dx::cross(A, B);
-  const double wa = dx::dot(d, bc), wb = dx::dot(d, ca), wc = dx::dot(d, ab);
-  const double sum = sum_of_three(wa, wb, wc);
-  const bool inside = sum > 0 ? wa >= 0 && wb >= 0 && wc >= 0 : sum < 0 && wa <= 0 && wb <= 0 && wc <= 0;
-  if (!inside) return false;
-  bool flat = true;
-  for (int i = 0; i < 3; ++i) flat &= bc.c[i] + ca.c[i] + ab.c[i] == 0;
-  if (flat) return false;
-  *hit = {dx::dot(A, bc) / sum, wb / sum, wc / sum};
-  return hit->t >= 0;
+inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
+  const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
+  const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
+  const double wa = dot(d, bc), wb = dot(d, ca), wc = dot(d, ab);
+  const double sum = wa + wb + wc;
+  const bool inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
+  if (!inside || sum == 0) return {0, 0, 0, 0, false};
+  const __m128d zero = _mm_setzero_pd();
+  const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
+  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
+  const double t = dot(A, bc) / sum;
+  return {wb, wc, sum, t, !flat && t >= 0};
 }
 
 }  // namespace
@@ -129,56 +131,54 @@ bool hit_triangle(Handle origin, Handle dir, Handle a_h, Handle b_h, Handle c_h,
 KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, float radius) {
   const Pair d = pair(dir), m = pair(origin) - pair(centre);
   const double r = radius, c = dot(m, m) - r * r, b = dot(m, d);
-  if (!(r >= 0) || c != c || b != b) return miss();  // b is NaN for a NaN in dir
-  if (c <= 0) return distance(0);
-  const double disc = b * b - dot(d, d) * c;
-  if (!(b < 0) || disc < 0) return miss();
+  if (c <= 0) return r >= 0 && b == b ? distance(0) : miss();  // b is NaN for a NaN in dir
+  const double disc = b * b - dot(d, d) * c;                  // NaN for a NaN anywhere
+  if (!(b < 0 && r >= 0 && disc >= 0)) return miss();
   return distance(c / (-b + sm::sqrt(disc)));
 }
 
 // The slabs: the entry t is the largest of the t where the ray enters each axis's
-// slab (and 0), the exit the smallest where it leaves one; a zero component of
-// dir keeps the ray in that slab or never in it. In double, two axes to a
-// register: each t is (bound − origin) · (1 / dir).
-struct Slabs {
-  __m128d enter, leave;  // the entry and exit t of two axes
-};
-
-Slabs slabs(__m128 o, __m128 d, __m128 lo, __m128 hi) {
-  const __m128d od = _mm_cvtps_pd(o), dd = _mm_cvtps_pd(d), zero = _mm_cmpeq_pd(dd, _mm_setzero_pd());
-  const __m128d inv = _mm_div_pd(_mm_set1_pd(1), dd);
-  const __m128d t1 = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(lo), od), inv), t2 = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(hi), od), inv);
-  const __m128d infinity = _mm_set1_pd(kInfinity), minus_infinity = _mm_set1_pd(-kInfinity);
-  // An axis that dir does not move along keeps the ray inside its slab for every t.
-  return {_mm_or_pd(_mm_andnot_pd(zero, _mm_min_pd(t1, t2)), _mm_and_pd(zero, minus_infinity)),
-          _mm_or_pd(_mm_andnot_pd(zero, _mm_max_pd(t1, t2)), _mm_and_pd(zero, infinity))};
-}
-
+// slab (and 0), the exit the smallest where it leaves one. In double, x and y in
+// one register and z in another, each t as (bound − origin) · (1 / dir). A zero
+// component of dir either keeps the ray out of that slab (a miss, found first) or
+// in it for every t: its reciprocal is then taken as 2^600, which puts the slab's
+// bounds beyond every t a ray can reach, (bound − origin) being at least 2^-149 in
+// size or exactly 0.
 KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handle corner2) {
   const __m128 o = lanes(origin), d = lanes(dir), p = lanes(corner1), q = lanes(corner2);
-  const __m128 lo = _mm_min_ps(p, q), hi = _mm_max_ps(p, q);
+  const __m128 lo = _mm_min_ps(p, q), hi = _mm_max_ps(p, q), zero = _mm_cmpeq_ps(d, _mm_setzero_ps());
   const __m128 nan = _mm_or_ps(_mm_cmpunord_ps(o, d), _mm_cmpunord_ps(p, q));
-  const __m128 stuck = _mm_and_ps(_mm_cmpeq_ps(d, _mm_setzero_ps()), _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi)));
+  const __m128 stuck = _mm_and_ps(zero, _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi)));
   if (_mm_movemask_ps(_mm_or_ps(nan, stuck)) & 7) return miss();
-  const Slabs xy = slabs(o, d, lo, hi), z = slabs(_mm_movehl_ps(o, o), _mm_movehl_ps(d, d), _mm_movehl_ps(lo, lo),
-                                                 _mm_movehl_ps(hi, hi));
-  const __m128d enter = _mm_max_sd(_mm_max_sd(xy.enter, _mm_unpackhi_pd(xy.enter, xy.enter)), z.enter);
-  const __m128d leave = _mm_min_sd(_mm_min_sd(xy.leave, _mm_unpackhi_pd(xy.leave, xy.leave)), z.leave);
-  const double t = _mm_cvtsd_f64(_mm_max_sd(enter, _mm_setzero_pd()));
+  // 2^-600 for a zero component: its reciprocal is 2^600.
+  const __m128d tiny = _mm_set1_pd(0x1p-600), one = _mm_set1_pd(1);
+  const __m128d zero_xy = _mm_castps_pd(_mm_unpacklo_ps(zero, zero)), zero_z = _mm_castps_pd(_mm_unpackhi_ps(zero, zero));
+  const __m128d inv_xy = _mm_div_pd(one, _mm_or_pd(_mm_cvtps_pd(d), _mm_and_pd(zero_xy, tiny)));
+  const __m128d inv_z = _mm_div_sd(one, _mm_or_pd(_mm_cvtps_pd(_mm_movehl_ps(d, d)), _mm_and_pd(zero_z, tiny)));
+  const __m128d o_xy = _mm_cvtps_pd(o), o_z = _mm_cvtps_pd(_mm_movehl_ps(o, o));
+  const __m128d t1_xy = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(lo), o_xy), inv_xy);
+  const __m128d t2_xy = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(hi), o_xy), inv_xy);
+  const __m128d t1_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(lo, lo)), o_z), inv_z);
+  const __m128d t2_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(hi, hi)), o_z), inv_z);
+  const __m128d enter_xy = _mm_min_pd(t1_xy, t2_xy), leave_xy = _mm_max_pd(t1_xy, t2_xy);
+  const __m128d enter = _mm_max_sd(_mm_max_sd(enter_xy, _mm_unpackhi_pd(enter_xy, enter_xy)),
+                                   _mm_max_sd(_mm_min_sd(t1_z, t2_z), _mm_setzero_pd()));
+  const __m128d leave = _mm_min_sd(_mm_min_sd(leave_xy, _mm_unpackhi_pd(leave_xy, leave_xy)), _mm_max_sd(t1_z, t2_z));
+  const double t = _mm_cvtsd_f64(enter);
   return t <= _mm_cvtsd_f64(leave) ? distance(t) : miss();
 }
 
 KV_EXPORT FloatBits Ray_HitTriangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
-  TriangleHit hit;
-  return hit_triangle(origin, dir, a, b, c, &hit) ? distance(hit.t) : miss();
+  const TriangleHit hit = hit_triangle(origin, dir, a, b, c);
+  return hit.hit ? distance(hit.t) : miss();
 }
 
 // As Ray_HitTriangle; on a hit, (u, v) with hit = a + u (b − a) + v (c − a) into
 // the Vec2 uv, which a miss leaves alone.
 KV_EXPORT FloatBits Ray_HitTriangleEx(Handle origin, Handle dir, Handle a, Handle b, Handle c, Handle uv) {
-  TriangleHit hit;
-  if (!hit_triangle(origin, dir, a, b, c, &hit)) return miss();
-  vec::put<2>(uv, {float(hit.u), float(hit.v)});
+  const TriangleHit hit = hit_triangle(origin, dir, a, b, c);
+  if (!hit.hit) return miss();
+  vec::put<2>(uv, {float(hit.wb / hit.sum), float(hit.wc / hit.sum)});
   return distance(hit.t);
 }
 
