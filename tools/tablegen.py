@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Turns the command-table data file into what the build and the release need:
 the string-table resource script (--rc), the export list (--def), the command
-reference for script writers (--md), for the native fuzzing every export called
-with its arguments from an array of words (--calls, with --headers), and for the
-checked build the exports that check their handles before the command runs
-(--checked, with --headers) and their export list (--def-checked).
+reference for script writers (--md, and --html: one page that filters as you
+type), for the native fuzzing every export called with its arguments from an
+array of words (--calls, with --headers), and for the checked build the exports
+that check their handles before the command runs (--checked, with --headers)
+and their export list (--def-checked).
 
 Fails on any line it cannot read, on a duplicate string number, on an export
 that one row marks built and another not, on a built export without a signature
-line, on a signature whose letters disagree with a row that reaches it, and on
-a D3DX counterpart line that names an argument the export does not have."""
+line, on a signature whose letters disagree with a row that reaches it, on an
+argument without an arg line to say what it is, and on a D3DX counterpart line
+that names an argument the export does not have."""
 
 import argparse
 import os
@@ -95,6 +97,8 @@ class Table:
         self.families = OrderedDict()  # name -> {title, about, edges}
         self.sigs = OrderedDict()  # export -> (family, [Param], result)
         self.oracles = OrderedDict()  # export -> (D3DX function, [argument])
+        self.arg_texts = {}  # (scope, argument name) -> what the argument is, for the reference
+        self.arg_names = {}  # row number -> its arguments' names, where they differ from the signature's
         with open(path, encoding="utf-8") as f:
             for line in f:
                 self._read(line.rstrip("\n"))
@@ -137,6 +141,17 @@ class Table:
             if name in self.sigs:
                 raise TableError(f"two signatures for {name}")
             self.sigs[name] = (family, [Param(w) for w in rest], result)
+        elif kind == "arg":
+            # "arg <scope> <name> <text>": scope is a keyword, an export, a family or *.
+            if len(words) < 4:
+                raise TableError(f"cannot read: {line}")
+            if (words[1], words[2]) in self.arg_texts:
+                raise TableError(f"two descriptions of {words[2]} for {words[1]}")
+            self.arg_texts[(words[1], words[2])] = line.split(None, 3)[3]
+        elif kind == "names":
+            # "names <row> <name>[:<Kind>] ...": the row's arguments as its keyword's
+            # readers know them, and the kind one is read as where not the keyword's type.
+            self.arg_names[int(words[1])] = words[2:]
         elif kind == "oracle":
             # "(x y z)" is one argument: a Vec3 of three float arguments.
             args = re.findall(r"\([^)]*\)|\S+", line.split(None, 3)[3] if len(words) > 3 else "")
@@ -160,6 +175,24 @@ class Table:
             letters = "".join(p.letter() for p in params)
             if letters != row.argument_letters() or bool(result) != row.value:
                 raise TableError(f"row {row.number} {row.keyword}: letters {row.letters} disagree with the signature")
+        for number, names in self.arg_names.items():
+            row = self.rows.get(number)
+            if not row or len(names) != len(self.sigs[row.export][1]):
+                raise TableError(f"names {number}: not one name for each argument of a row")
+            if any(w.partition(":")[2] not in ("", *HANDLES) for w in names):
+                raise TableError(f"names {number}: an unknown kind")
+        for row in self.rows.values():
+            if row.state != "built":
+                continue
+            family, params, _ = self.sigs[row.export]
+            for word in self.arg_names.get(row.number, [p.name for p in params]):
+                name = word.partition(":")[0]
+                if not any((scope, name) in self.arg_texts for scope in (row.keyword, row.export, family, "*")):
+                    raise TableError(f"row {row.number} {row.keyword}: no arg line says what {name} is")
+        keywords = {r.keyword for r in self.rows.values()}
+        for scope, name in self.arg_texts:
+            if scope != "*" and scope not in self.families and scope not in self.sigs and scope not in keywords:
+                raise TableError(f"arg {scope} {name}: no such keyword, export or family")
         for export, (function, args) in self.oracles.items():
             if export not in self.sigs:
                 raise TableError(f"oracle {export}: no signature line")
@@ -301,34 +334,16 @@ def def_checked_text(table):
 
 # --- the reference --------------------------------------------------------------
 
+VECTOR_LIKE = ["Vec2", "Vec3", "Vec4", "Quat", "Plane"]
+SHARED = "shared"  # the family of keywords that reach a command explained under another type
+
 
 def anchor(keyword):
     return keyword.lower()
 
 
-def kind_words(p):
-    if p.kind in HANDLES and p.kind != "Value":
-        text = f"a {p.kind} handle"
-    else:
-        text = KIND_WORDS[p.kind]
-    if p.written:
-        text += ", written"
-    if p.optional:
-        text += ", or 0 for none"
-    return text
-
-
-def result_words(result):
-    if result in HANDLES:
-        return f"the handle of a new {result} (0 when no memory is left)"
-    return RESULT_WORDS[result]
-
-
-def form(row, params):
-    names = ", ".join(p.name for p in params)
-    if row.value:
-        return f"{row.keyword}({names})"
-    return f"{row.keyword} {names}".rstrip()
+def keyword_type(keyword):
+    return re.match(r"^p([A-Za-z0-9]+)_", keyword).group(1)
 
 
 def home_keyword(table, export):
@@ -340,68 +355,259 @@ def home_keyword(table, export):
     return reaching[0].keyword
 
 
-def md_text(table, version):
+def handle_words(p, own_type, shared):
+    """The kind of a handle as the keyword's reader sees it: a Quat keyword on a
+    command shared with Vec4 takes a Quat, a Vec4 keyword reading only x takes a Vec4."""
+    if p.kind == "Value":
+        return KIND_WORDS["Value"]
+    kind = p.kind
+    if (own_type in VECTOR_LIKE and kind in VECTOR_LIKE and VALUE_BYTES[own_type] >= VALUE_BYTES[kind]
+            and (p.extent or shared)):
+        kind = own_type
+    return f"a {kind} handle"
+
+
+def kind_words(p, own_type, shared):
+    text = handle_words(p, own_type, shared) if p.kind in HANDLES else KIND_WORDS[p.kind]
+    if p.written:
+        text += ", written"
+    if p.optional:
+        text += ", or 0 for none"
+    return text
+
+
+def arg_text(table, row, family, name):
+    for scope in (row.keyword, row.export, family, "*"):
+        if (scope, name) in table.arg_texts:
+            return table.arg_texts[(scope, name)]
+    return ""
+
+
+def result_words(result):
+    if result in HANDLES:
+        return f"the handle of a new {result} (0 when no memory is left)"
+    return RESULT_WORDS[result]
+
+
+def reference(table):
+    """The reference as data: types, their families, their keywords, each keyword's
+    forms with their arguments; both the Markdown and the HTML are drawn from it."""
     by_keyword = OrderedDict()
     for row in table.rows.values():
         by_keyword.setdefault(row.keyword, []).append(row)
-    keyword_type = {k: re.match(r"^p([A-Za-z0-9]+)_", k).group(1) for k in by_keyword}
-    out = []
-    out.append("# Kestrom_Vandu command reference")
-    out.append("")
-    out.append(f"Version {version}. Generated from the command table: {len(table.rows)} rows, "
-               f"{len(by_keyword)} keywords, {len(table.built_exports())} commands.")
-    out.append("")
-    out.append("How to read an entry. Each keyword has one or more forms, one per argument list. A form "
-               "written `pVec3_Add result, a, b` is a statement; a form written `pVec3_Dot(a, b)` gives a "
-               "value, to use as a function. Values (vectors, matrices, quaternions, planes, frustums, "
-               "viewports) are named by handles: the number a `MakeNew` gives. Every argument marked "
-               "*written* receives a result, and may be the same handle as any other argument. Angles are "
-               "radians unless the argument says degrees. Where several keywords reach the same command "
-               "(the component commands serve every vector, quaternion and plane), the command is "
-               "explained once, under the keyword named after it.")
-    out.append("")
-    out.append("## Index")
-    out.append("")
+    types = []
     for t in TYPES:
-        keys = sorted(k for k in by_keyword if keyword_type[k] == t)
-        out.append(f"- **{t}**: " + ", ".join(f"[`{k}`](#{anchor(k)})" for k in keys))
-    out.append("")
-    for t in TYPES:
-        out.append(f"## {t}")
-        out.append("")
         families = OrderedDict()
         for k, rows in by_keyword.items():
-            if keyword_type[k] == t:
-                family = table.sigs[rows[0].export][0]
-                families.setdefault(family, []).append(k)
+            if keyword_type(k) != t:
+                continue
+            export = rows[0].export
+            shared = keyword_type(home_keyword(table, export)) != t
+            family = SHARED if shared else table.sigs[export][0]
+            families.setdefault(family, []).append(k)
+        if SHARED in families:  # last: after the type's own commands
+            families.move_to_end(SHARED)
+        fams = []
         for family, keys in families.items():
-            f = table.families[family]
-            out.append(f"### {f['title']} ({t})")
-            out.append("")
-            out.append(f["about"])
-            out.append("")
-            out.append(f"*At the edges:* {f['edges']}")
-            out.append("")
+            entries = []
             for k in keys:
-                out.append(f'<a id="{anchor(k)}"></a>')
-                out.append(f"#### `{k}`")
-                out.append("")
+                forms = []
                 for row in by_keyword[k]:
-                    _, params, result = table.sigs[row.export]
+                    fam, params, result = table.sigs[row.export]
+                    # A renamed argument may name the kind it is read as: "v:Vec4".
+                    renamed = [w.partition(":") for w in table.arg_names.get(row.number, [p.name for p in params])]
+                    names = [n for n, _, _ in renamed]
                     home = home_keyword(table, row.export)
-                    out.append(f"- **`{form(row, params)}`**")
-                    if home != k:
-                        out.append(f"  — the command [`{home}`](#{anchor(home)}) (`{row.export}`), explained there.")
-                        continue
-                    if row.summary:
-                        out.append(f"  — {row.summary}")
-                    for p in params:
-                        out.append(f"  - `{p.name}`: {kind_words(p)}")
-                    if result:
-                        out.append(f"  - returns {result_words(result)}")
-                    out.append(f"  - export `{row.export}`, string {row.number}, letters `{row.letters}`")
+                    shared = keyword_type(home) != t
+                    forms.append({
+                        "row": row, "names": names, "result": result,
+                        "home": home if home != k else None,
+                        "args": [(n, kind_words(p, kind or t, shared), arg_text(table, row, fam, n))
+                                 for p, (n, _, kind) in zip(params, renamed)],
+                    })
+                entries.append({"keyword": k, "forms": forms})
+            f = table.families[family]
+            fams.append({"name": family, "title": f["title"], "about": f["about"], "edges": f["edges"], "keywords": entries})
+        types.append({"name": t, "families": fams})
+    return types, len(by_keyword)
+
+
+def form_text(form):
+    row, names = form["row"], ", ".join(form["names"])
+    if row.value:
+        return f"{row.keyword}({names})"
+    return f"{row.keyword} {names}".rstrip()
+
+
+READING = ("How to read an entry. Each keyword has one or more forms, one per argument list. A form "
+           "written `pVec3_Add result, a, b` is a statement; a form written `pVec3_Dot(a, b)` gives a "
+           "value, to use as a function: keep a float result in a float variable and a handle or a count "
+           "in an integer one. Values (vectors, matrices, quaternions, planes, frustums, viewports) are "
+           "named by handles: the number a `MakeNew` gives. Every argument marked *written* receives a "
+           "result, and may be the same handle as any other argument. Angles are radians unless the "
+           "argument says degrees; distances are in your world's units. Where several types share a "
+           "command (a Quat or a Plane is read and set with the Vec4 commands), the command is explained "
+           "once, under the keyword named after it, and the other keywords point there. The line in small "
+           "print under each form (the DLL's export, the string-table row and the argument letters) is "
+           "for plug-in and host developers.")
+
+
+def md_text(table, version):
+    types, keyword_count = reference(table)
+    out = ["# Kestrom_Vandu command reference", "",
+           f"Version {version}. Generated from the command table: {len(table.rows)} rows, "
+           f"{keyword_count} keywords, {len(table.built_exports())} commands.", "", READING, "", "## Index", ""]
+    for t in types:
+        keys = sorted(e["keyword"] for f in t["families"] for e in f["keywords"])
+        out.append(f"- **{t['name']}**: " + ", ".join(f"[`{k}`](#{anchor(k)})" for k in keys))
+    out.append("")
+    for t in types:
+        out += [f"## {t['name']}", ""]
+        for f in t["families"]:
+            out += [f"### {f['title']} ({t['name']})", "", f["about"], "", f"*At the edges:* {f['edges']}", ""]
+            for e in f["keywords"]:
+                k = e["keyword"]
+                out += [f'<a id="{anchor(k)}"></a>', f"#### `{k}`", ""]
+                for form in e["forms"]:
+                    row = form["row"]
+                    line = f"- **`{form_text(form)}`**"
+                    if form["home"]:
+                        line += f" — as [`{form['home']}`](#{anchor(form['home'])})"
+                    out.append(line + (f": {row.summary}" if form["home"] and row.summary else
+                                       f" — {row.summary}" if row.summary else ""))
+                    for name, kind, text in form["args"]:
+                        out.append(f"  - `{name}` ({kind}): {text}")
+                    if form["result"]:
+                        out.append(f"  - returns {result_words(form['result'])}")
+                    out.append(f"  - <sub>export `{row.export}`, string {row.number}, letters `{row.letters}`</sub>")
                 out.append("")
     return "\n".join(out)
+
+
+HTML_STYLE = """
+body { font: 15px/1.45 system-ui, sans-serif; margin: 0; color: #1c1c1c; background: #fff; }
+header { position: sticky; top: 0; background: #f4f6f8; border-bottom: 1px solid #ccd; padding: .6em 1.2em; z-index: 1; }
+header h1 { font-size: 1.3em; margin: 0 0 .2em; }
+header p { margin: 0 0 .4em; color: #555; font-size: .9em; }
+#q { font-size: 1em; padding: .3em .5em; width: min(28em, 90%); }
+#count { margin-left: .8em; color: #555; font-size: .9em; }
+.page { display: flex; align-items: flex-start; }
+nav { width: 17em; flex: none; font-size: .85em; padding: .6em 1em; border-right: 1px solid #dde;
+      position: sticky; top: 7.2em; max-height: calc(100vh - 8em); overflow: auto; }
+nav h2 { font-size: 1.05em; margin: .8em 0 .2em; }
+nav ul { list-style: none; margin: 0; padding: 0; }
+main { padding: 0 1.6em 4em; max-width: 62em; }
+main h2 { border-bottom: 2px solid #345; margin-top: 1.6em; }
+main h3 { margin: 1.4em 0 .3em; color: #234; }
+.kw { border-top: 1px solid #e4e6ea; padding: .3em 0; }
+.kw h4 { font: 600 1.05em ui-monospace, monospace; margin: .4em 0; }
+.form > code { font-weight: 600; }
+ul.forms { padding-left: 1.2em; margin: .2em 0; }
+ul.args { padding-left: 1.4em; margin: .2em 0 .5em; }
+.dev { font-size: .78em; color: #777; }
+code { font-family: ui-monospace, monospace; background: #f2f2f4; padding: 0 .2em; border-radius: 3px; }
+.edges { color: #333; }
+[hidden] { display: none !important; }
+"""
+
+HTML_SCRIPT = """
+(function () {
+  var box = document.getElementById('q'), count = document.getElementById('count');
+  function hideEmpty(selector, child) {
+    document.querySelectorAll(selector).forEach(function (el) {
+      el.hidden = !Array.prototype.some.call(el.querySelectorAll(child), function (c) { return !c.hidden; });
+    });
+  }
+  function apply(text) {
+    var q = text.trim().toLowerCase(), shown = 0;
+    document.querySelectorAll('[data-k]').forEach(function (el) {
+      el.hidden = q !== '' && el.getAttribute('data-k').indexOf(q) < 0;
+      if (!el.hidden && el.classList.contains('kw')) shown++;
+    });
+    hideEmpty('section.family', '.kw');
+    hideEmpty('section.type', 'section.family');
+    hideEmpty('nav .group', 'li');
+    count.textContent = q === '' ? '' : shown + (shown === 1 ? ' keyword' : ' keywords');
+  }
+  function fromAddress() {
+    var m = /^#q=(.*)$/.exec(location.hash);
+    if (m) { box.value = decodeURIComponent(m[1]); apply(box.value); }
+  }
+  box.addEventListener('input', function () {
+    apply(box.value);
+    try { history.replaceState(null, '', box.value ? '#q=' + encodeURIComponent(box.value) : location.pathname); } catch (e) {}
+  });
+  window.addEventListener('hashchange', fromAddress);
+  fromAddress();
+})();
+"""
+
+
+def html_escape(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+
+
+def html_inline(text, keywords):
+    """Escaped text with `code` marked up and every keyword a link to its entry."""
+    parts = re.split(r"(`[^`]*`)", text)
+    out = []
+    for part in parts:
+        code = part.startswith("`") and part.endswith("`") and len(part) > 1
+        body = html_escape(part[1:-1] if code else part)
+        body = re.sub(r"\bp[A-Z][A-Za-z0-9]*_[A-Za-z0-9]+\b",
+                      lambda m: f'<a href="#{anchor(m.group(0))}">{m.group(0)}</a>' if m.group(0) in keywords else m.group(0), body)
+        body = body.replace("*written*", "<em>written</em>").replace("*At the edges:*", "<em>At the edges:</em>")
+        out.append(f"<code>{body}</code>" if code else body)
+    return "".join(out)
+
+
+def html_text(table, version):
+    types, keyword_count = reference(table)
+    keywords = {r.keyword for r in table.rows.values()}
+    h = ["<!DOCTYPE html>", '<html lang="en">', "<head>", '<meta charset="utf-8">',
+         '<meta name="viewport" content="width=device-width, initial-scale=1">',
+         "<title>Kestrom_Vandu command reference</title>", f"<style>{HTML_STYLE}</style>", "</head>", "<body>",
+         "<header>", "<h1>Kestrom_Vandu command reference</h1>",
+         f"<p>Version {html_escape(version)}: {len(table.rows)} rows, {keyword_count} keywords, "
+         f"{len(table.built_exports())} commands. Type to filter the keywords; the address keeps the filter "
+         f"(<code>commands.html#q=slerp</code>).</p>",
+         '<input id="q" type="search" placeholder="Filter keywords, e.g. slerp" autocomplete="off" aria-label="Filter keywords">'
+         '<span id="count"></span>', "</header>", '<div class="page">', '<nav aria-label="Index">']
+    for t in types:
+        keys = sorted(e["keyword"] for f in t["families"] for e in f["keywords"])
+        h.append(f'<div class="group"><h2><a href="#type-{t["name"].lower()}">{t["name"]}</a></h2><ul>')
+        h += [f'<li data-k="{anchor(k)}"><a href="#{anchor(k)}">{k}</a></li>' for k in keys]
+        h.append("</ul></div>")
+    h += ["</nav>", "<main>", f"<p>{html_inline(READING, keywords)}</p>"]
+    for t in types:
+        h.append(f'<section class="type" id="type-{t["name"].lower()}"><h2>{t["name"]}</h2>')
+        for f in t["families"]:
+            h.append(f'<section class="family"><h3>{html_escape(f["title"])} ({t["name"]})</h3>')
+            h.append(f"<p>{html_inline(f['about'], keywords)}</p>")
+            h.append(f'<p class="edges"><em>At the edges:</em> {html_inline(f["edges"], keywords)}</p>')
+            for e in f["keywords"]:
+                k = e["keyword"]
+                h.append(f'<article class="kw" id="{anchor(k)}" data-k="{anchor(k)}"><h4>{k}</h4><ul class="forms">')
+                for form in e["forms"]:
+                    row = form["row"]
+                    text = f'<li class="form"><code>{html_escape(form_text(form))}</code>'
+                    if form["home"]:
+                        text += f' — as <a href="#{anchor(form["home"])}">{form["home"]}</a>'
+                        text += f": {html_inline(row.summary, keywords)}" if row.summary else ""
+                    elif row.summary:
+                        text += f" — {html_inline(row.summary, keywords)}"
+                    h.append(text + '<ul class="args">')
+                    for name, kind, desc in form["args"]:
+                        h.append(f"<li><code>{name}</code> ({html_escape(kind)}): {html_inline(desc, keywords)}</li>")
+                    if form["result"]:
+                        h.append(f"<li>returns {html_escape(result_words(form['result']))}</li>")
+                    h.append(f'<li class="dev">export <code>{row.export}</code>, string {row.number}, '
+                             f"letters <code>{row.letters}</code></li></ul></li>")
+                h.append("</ul></article>")
+            h.append("</section>")
+        h.append("</section>")
+    h += ["</main>", "</div>", f"<script>{HTML_SCRIPT}</script>", "</body>", "</html>", ""]
+    return "\n".join(h)
 
 
 def main():
@@ -410,6 +616,7 @@ def main():
     ap.add_argument("--rc")
     ap.add_argument("--def", dest="def_")
     ap.add_argument("--md")
+    ap.add_argument("--html")
     ap.add_argument("--calls")
     ap.add_argument("--checked")
     ap.add_argument("--def-checked", dest="def_checked")
@@ -426,6 +633,8 @@ def main():
         write_if_changed(a.def_, def_text(table))
     if a.md:
         write_if_changed(a.md, md_text(table, a.version))
+    if a.html:
+        write_if_changed(a.html, html_text(table, a.version))
     if a.calls:
         write_if_changed(a.calls, calls_text(table, [h for h in a.headers.split(",") if h]))
     if a.checked:

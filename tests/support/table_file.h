@@ -60,6 +60,14 @@ struct TableFile {
   std::map<std::string, Signature> sigs;       // each export's family and arguments
   std::map<std::string, std::string> families; // family name -> title
   std::map<std::string, Oracle> oracles;       // export -> its D3DX counterpart
+  std::map<int, std::vector<std::string>> names;  // row -> its arguments' names, where not the signature's
+  // The names of a row's arguments as the reference writes them.
+  std::vector<std::string> names_of(int number) const {
+    if (names.count(number)) return names.at(number);
+    std::vector<std::string> n;
+    for (const Param& p : sigs.at(rows.at(number).exportName).params) n.push_back(p.name);
+    return n;
+  }
 };
 
 // "name!?:Kind" → a parameter.
@@ -103,8 +111,12 @@ inline TableFile read_table_file(const std::string& path) {
       words >> name;
       std::getline(words, title);
       t.families[name] = title;
-    } else if (kind == "about" || kind == "edges") {
+    } else if (kind == "about" || kind == "edges" || kind == "arg") {
       continue;
+    } else if (kind == "names") {
+      int number;
+      words >> number;
+      for (std::string name; words >> name;) t.names[number].push_back(name.substr(0, name.find(':')));
     } else if (kind == "sig") {
       std::string name, word;
       Signature sig;

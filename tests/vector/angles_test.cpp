@@ -40,6 +40,11 @@ TEST(Angles, WrapGivesTheExactRemainderIntoOneTurn) {
   EXPECT_EQ(bits(vec::wrap(-360, 360)), bits(-0.0f)) << "an exact negative multiple gives -0";
   EXPECT_TRUE(std::isnan(vec::wrap(NAN, 360)));
   EXPECT_EQ(vec::wrap(1e30f, 360), 120.0f) << "exact for large angles too: 2^99·1.578… mod 360";
+  // A tiny negative angle rounds up to the turn itself; a little less tiny does not.
+  EXPECT_EQ(vec::wrap(-1.5e-5f, 360), 360.0f);
+  EXPECT_LT(vec::wrap(-1.6e-5f, 360), 360.0f);
+  EXPECT_EQ(vec::wrap(-6e-8f, vec::kTurn), float(vec::kTurn));
+  EXPECT_LT(vec::wrap(-7e-8f, vec::kTurn), float(vec::kTurn));
 }
 
 TEST(Angles, WrapCommandsWorkComponentByComponentInPlace) {

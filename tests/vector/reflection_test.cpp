@@ -20,6 +20,7 @@ struct Case {
 const Case kReflections[] = {
     {"Vec2 off the floor", Vec2_Reflect, {1, 1}, {0, 1}, {-1, 1}, 2},
     {"Vec3 into the surface stays in", Vec3_Reflect, {0, -1, 0}, {0, 1, 0}, {0, -1, 0}, 3},
+    {"a mirror, not a bounce: the bounce is its negation", Vec3_Reflect, {1, -1, 0}, {0, 1, 0}, {-1, -1, 0}, 3},
     {"Vec4 about w", Vec4_Reflect, {1, 2, 3, 4}, {0, 0, 0, 1}, {-1, -2, -3, 4}, 4},
     {"plane's d is not read", Vec3_ReflectPlane, {1, 1, 0}, {0, 1, 0, 5}, {-1, 1, 0}, 3},
     {"Vec3 mirror through the origin", Vec3_MirrorPoint, {1, 2, 3}, {0, 0, 0}, {-1, -2, -3}, 3},
