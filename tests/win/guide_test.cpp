@@ -3,6 +3,7 @@
 // order, and every number the guide states about them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "harness/plugin.h"
@@ -32,19 +33,139 @@ class Guide : public ::testing::Test {
     reinterpret_cast<void(__cdecl*)()>(GetProcAddress(cameras, "SubstituteHost_ResetCameras"))();
   }
   std::uint32_t vec3(float x, float y, float z) { return p().command("pVec3_MakeNew", "LFFF", {x, y, z}); }
+  std::uint32_t make(const char* keyword) { return p().command(keyword, "L", {}); }
+  // Camera 0 at the origin looking along +z: near 1, far 100, 60°, 640 × 480.
+  void camera_zero() {
+    const std::uint32_t projection = make("pMat4_MakeNew");
+    p().command("pMat4_PerspectiveFOVLH", "LFFFF", {projection, 1.0f, 100.0f, 60.0f, 640.0f / 480.0f});
+    p().command("pMat4_SetCameraProjection", "LL", {projection, 0});
+  }
+  void place(int object, float x, float y, float z) { p().command("pVec3_SetObjectPosition", "LL", {vec3(x, y, z), object}); }
 };
+
+float x_of(std::uint32_t h) { return kvt::as_pointer(h)[0]; }
+float y_of(std::uint32_t h) { return kvt::as_pointer(h)[1]; }
+float z_of(std::uint32_t h) { return kvt::as_pointer(h)[2]; }
+
+TEST_F(Guide, AnOrbitingCamera) {
+  const std::uint32_t target = vec3(0, 1, 0), up = vec3(0, 1, 0), eye = vec3(0, 0, 0), view = make("pMat4_MakeNew");
+  const std::uint32_t seen = vec3(0, 0, 0);
+  const float radius = 12, height = 4;
+  auto frame = [&](float angle) {
+    p().command("pVec3_RadToAxis", "LFF", {eye, 0.0f, angle});
+    p().command("pVec3_MulScalar", "LLF", {eye, eye, radius});
+    p().command("pVec3_AddValue", "LLFFF", {eye, eye, 0.0f, height, 0.0f});
+    p().command("pMat4_LookAtLH", "LLLL", {view, eye, target, up});
+    p().command("pVec3_TransformCoord", "LLL", {seen, target, view});
+    EXPECT_NEAR(x_of(seen), 0, 2e-5); EXPECT_NEAR(y_of(seen), 0, 2e-5);
+    EXPECT_NEAR(z_of(seen), std::sqrt(153.0), 2e-5) << "the target straight ahead at angle " << angle;
+  };
+  frame(0);
+  EXPECT_NEAR(x_of(eye), 0, 1e-6); EXPECT_EQ(y_of(eye), 4.0f); EXPECT_NEAR(z_of(eye), 12, 1e-5);
+  float angle = 0;
+  for (int n = 1; n <= 157; ++n) frame(angle = angle + 0.01f);
+  EXPECT_NEAR(x_of(eye), 12, 1e-3); EXPECT_EQ(y_of(eye), 4.0f); EXPECT_NEAR(z_of(eye), 0, 0.01) << "a quarter turn";
+}
+
+TEST_F(Guide, AnObjectFollowingAPath) {
+  const float points[5][3] = {{-10, 0, 0}, {-4, 0, 6}, {4, 0, 6}, {10, 0, 0}, {0, 0, -8}};
+  std::uint32_t waypoint[5];
+  for (int i = 0; i < 5; ++i) waypoint[i] = vec3(points[i][0], points[i][1], points[i][2]);
+  const std::uint32_t position = vec3(0, 0, 0), ahead = vec3(0, 0, 0), flat = make("pVec2_MakeNew"), turn = vec3(0, 0, 0);
+  const std::uint32_t read = vec3(0, 0, 0);
+  int segment = 0, visited = 0;
+  float s = 0, last[3] = {points[0][0], points[0][1], points[0][2]}, longest = 0;
+  for (int frame = 0; frame < 520; ++frame) {
+    const std::uint32_t p0 = waypoint[(segment + 4) % 5], p1 = waypoint[segment];
+    const std::uint32_t p2 = waypoint[(segment + 1) % 5], p3 = waypoint[(segment + 2) % 5];
+    p().command("pVec3_CatmullRom", "LLLLLF", {position, p0, p1, p2, p3, s});
+    p().command("pVec3_SetObjectPosition", "LL", {position, 1});
+    p().command("pVec3_CatmullRom", "LLLLLF", {ahead, p0, p1, p2, p3, s + 0.01f});
+    p().command("pVec3_Sub", "LLL", {ahead, ahead, position});
+    p().command("pVec2_Set", "LFF", {flat, z_of(ahead), x_of(ahead)});
+    const float yaw = p().command_float("pVec2_AxisToDeg", "FL", {flat});
+    p().command("pVec3_Set", "LFFF", {turn, 0.0f, yaw, 0.0f});
+    p().command("pVec3_SetObjectRotation", "LL", {turn, 1});
+    if (frame == 100) EXPECT_NEAR(yaw, 66.8f, 0.5f) << "leaving waypoint 1 along (7, 0, 3)";
+    p().command("pVec3_GetObjectPosition", "LL", {read, 1});
+    longest = std::max(longest, std::hypot(x_of(read) - last[0], y_of(read) - last[1], z_of(read) - last[2]));
+    last[0] = x_of(read), last[1] = y_of(read), last[2] = z_of(read);
+    s = s + 0.01f;
+    if (s >= 1.0f) s = s - 1.0f, segment = (segment + 1) % 5, ++visited;
+  }
+  EXPECT_GE(visited, 5) << "round the whole loop";
+  EXPECT_LT(longest, 0.16f) << "no jump, the last waypoint to the first included";
+  for (int k = 0; k < 5; ++k) {  // at s = 0 each segment starts on its waypoint exactly
+    p().command("pVec3_CatmullRom", "LLLLLF", {position, waypoint[(k + 4) % 5], waypoint[k], waypoint[(k + 1) % 5], waypoint[(k + 2) % 5], 0.0f});
+    EXPECT_EQ(x_of(position), points[k][0]); EXPECT_EQ(z_of(position), points[k][2]) << k;
+  }
+}
+
+TEST_F(Guide, BlendingTwoPoses) {
+  const std::uint32_t start_turn = make("pQuat_MakeNew"), end_turn = make("pQuat_MakeNew"), turn = make("pQuat_MakeNew");
+  const std::uint32_t start_at = vec3(-5, 0, 0), end_at = vec3(5, 2, 0), at = vec3(0, 0, 0);
+  p().command("pQuat_RotationXYZ", "LFFF", {start_turn, 0.0f, 0.0f, 0.0f});
+  p().command("pQuat_RotationXYZ", "LFFF", {end_turn, 0.0f, 2.5f, 0.3f});
+  const std::uint32_t square = make("pQuat_MakeNew"), rotation = make("pMat4_MakeNew"), end_pose = make("pMat4_MakeNew");
+  const std::uint32_t where = vec3(0, 0, 0);
+  p().command("pMat4_RotationXYZ", "LFFF", {end_pose, 0.0f, 2.5f, 0.3f});
+  for (int frame = 0; frame <= 100; ++frame) {
+    const float t = frame / 100.0f;
+    p().command("pQuat_SLerp", "LLLF", {turn, start_turn, end_turn, t});
+    p().command("pVec3_Lerp", "LLLF", {at, start_at, end_at, t});
+    p().command("pQuat_SetObjectRotation", "LL", {turn, 1});
+    p().command("pVec3_SetObjectPosition", "LL", {at, 1});
+    if (frame == 50) {
+      p().command("pQuat_Mul", "LLL", {square, turn, turn});
+      for (int i = 0; i < 4; ++i) EXPECT_NEAR(kvt::as_pointer(square)[i], kvt::as_pointer(end_turn)[i], 1e-6) << "twice the halfway turn";
+      EXPECT_EQ(x_of(at), 0.0f); EXPECT_EQ(y_of(at), 1.0f); EXPECT_EQ(z_of(at), 0.0f);
+    }
+  }
+  p().command("pMat4_GetObjectRotation", "LL", {rotation, 1});
+  p().command("pVec3_GetObjectPosition", "LL", {where, 1});
+  for (int e = 0; e < 16; ++e) EXPECT_NEAR(kvt::as_pointer(rotation)[e], kvt::as_pointer(end_pose)[e], 1e-5) << "the end pose, element " << e;
+  EXPECT_EQ(x_of(where), 5.0f); EXPECT_EQ(y_of(where), 2.0f); EXPECT_EQ(z_of(where), 0.0f);
+
+  // pMat4_SLerp of the same poses: the look row ends reversed, and halfway the yaw
+  // differs from the quaternion blend's by 89°.
+  const std::uint32_t start_pose = make("pMat4_MakeNew"), blend = make("pMat4_MakeNew"), angles = vec3(0, 0, 0), other = vec3(0, 0, 0);
+  p().command("pMat4_RotationXYZ", "LFFF", {start_pose, 0.0f, 0.0f, 0.0f});
+  p().command("pMat4_SLerp", "LLLF", {blend, start_pose, end_pose, 1.0f});
+  const float* b = kvt::as_pointer(blend);
+  const float* e = kvt::as_pointer(end_pose);
+  EXPECT_NEAR(b[8] * e[8] + b[9] * e[9] + b[10] * e[10], -1, 1e-5) << "facing 180° away at t = 1";
+  p().command("pMat4_SLerp", "LLLF", {blend, start_pose, end_pose, 0.5f});
+  p().command("pMat4_GetEulerDeg", "LL", {angles, blend});
+  p().command("pQuat_SLerp", "LLLF", {turn, start_turn, end_turn, 0.5f});
+  p().command("pQuat_GetEulerDeg", "LL", {other, turn});
+  EXPECT_NEAR(std::fabs(y_of(angles) - y_of(other)), 89, 0.5) << y_of(angles) << " against " << y_of(other);
+}
+
+TEST_F(Guide, CullingWhatACameraCannotSee) {
+  camera_zero();
+  const float spheres[5][3] = {{0, 0, 50}, {0, 0, 101}, {0, 0, -10}, {60, 0, 50}, {5, 3, 20}};
+  const int kept[5] = {1, 1, 0, 0, 1};
+  for (int object = 1; object <= 5; ++object) place(object, spheres[object - 1][0], spheres[object - 1][1], spheres[object - 1][2]);
+  const std::uint32_t view_frustum = make("pFrustum_MakeNew"), centre = vec3(0, 0, 0);
+  p().command("pFrustum_ExtractCamera", "LL", {view_frustum, 0});
+  for (int object = 1; object <= 200; ++object) {
+    p().command("pVec3_GetObjectPosition", "LL", {centre, object});
+    const std::uint32_t keep =
+        p().command("pFrustum_TestSphere", "LLFFFF", {view_frustum, x_of(centre), y_of(centre), z_of(centre), 2.0f});
+    if (object <= 5) EXPECT_EQ(keep, std::uint32_t(kept[object - 1])) << "object " << object;
+  }
+  // The extracted near plane lies at 100/199, not at the camera's near distance 1.
+  EXPECT_NEAR(p().command_float("pFrustum_TestPoint", "FLFFF", {view_frustum, 0.0f, 0.0f, 0.6f}), 0.6 - 100.0 / 199, 1e-6);
+  EXPECT_NEAR(p().command_float("pFrustum_PointDepth", "FLFFF", {view_frustum, 0.0f, 0.0f, 1.0f}), 1 - 100.0 / 199, 1e-6);
+  EXPECT_NEAR(p().command_float("pFrustum_PointDepth", "FLFFF", {view_frustum, 0.0f, 0.0f, 100.0f / 199}), 0, 1e-6);
+}
 
 // Camera 0 at the origin looking along +z, 60° across, 640 × 480; spheres of
 // radius 1 at (0, 0, 10) (object 2) and (0.5, 0, 20) (object 1), the others far off.
 TEST_F(Guide, PickingWhatTheMousePointsAt) {
-  const std::uint32_t projection = p().command("pMat4_MakeNew", "L", {});
-  p().command("pMat4_PerspectiveFOVLH", "LFFFF", {projection, 1.0f, 100.0f, 60.0f, 640.0f / 480.0f});
-  p().command("pMat4_SetCameraProjection", "LL", {projection, 0});
+  camera_zero();
   const float positions[7][3] = {{0.5f, 0, 20}, {0, 0, 10}, {50, 50, 50}, {-50, 0, 5}, {0, 80, 30}, {9, 9, -9}, {0, 0, -30}};
-  for (int object = 1; object <= 7; ++object) {
-    const std::uint32_t at = vec3(positions[object - 1][0], positions[object - 1][1], positions[object - 1][2]);
-    p().command("pVec3_SetObjectPosition", "LL", {at, object});
-  }
+  for (int object = 1; object <= 7; ++object) place(object, positions[object - 1][0], positions[object - 1][1], positions[object - 1][2]);
   const float mouse_x = 320, mouse_y = 240;
 
   const std::uint32_t ray_start = vec3(0, 0, 0), ray_end = vec3(0, 0, 0), ray_dir = vec3(0, 0, 0);
