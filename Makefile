@@ -90,22 +90,27 @@ fuzz:
 	@ninja -C $(FUZZ) --quiet kv_fuzz_commands kv_fuzz_pools
 	@tools/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
-# The user guide, the command reference and the guide's pictures, drawn from the
-# built DLL's own results under Wine.
+# The user guide, the command reference (Markdown and one HTML page) and the
+# guide's pictures, drawn from the built DLL's own results under Wine; the HTML
+# page checked in headless Chromium, which also takes its screenshot.
 docs: win32 $(WINE_READY)
 	@tools/bootstrap.sh docs
 	@mkdir -p $(DOCS)/pictures
 	@cd $(WIN32) && wine kv_docs_data.exe ../docs/data.json
 	@$(PYTHON) tools/pictures.py $(DOCS)/data.json $(DOCS)/pictures
-	@cp docs/guide.md $(WIN32)/generated/commands.md $(DOCS)/
-	@echo "docs: $(DOCS)/guide.md, $(DOCS)/commands.md, $(DOCS)/pictures/"
+	@cp docs/guide.md $(WIN32)/generated/commands.md $(WIN32)/generated/commands.html $(DOCS)/
+	@$(PYTHON) tools/check_html.py src/frame/commands.tab $(DOCS)/commands.html $(DOCS)/commands.png
+	@echo "docs: $(DOCS)/guide.md, $(DOCS)/commands.md, $(DOCS)/commands.html, $(DOCS)/pictures/"
 
-# The release: the DLL, the reference, the guide with its pictures and a read-me,
+# The release: the DLL and its checked build, the reference, the guide with its
+# pictures, the accuracy table, the change log and a read-me, in one folder,
 # packed reproducibly, then checked.
 dist: $(DLL) docs
-	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu.dll=$(DLL) checked/Kestrom_Vandu.dll=dist/checked/Kestrom_Vandu.dll \
-	  README.txt=docs/README.txt \
-	  commands.md=$(DOCS)/commands.md guide.md=$(DOCS)/guide.md accuracy.md=docs/accuracy.md \
+	@$(PYTHON) tools/package.py $(ZIP) Kestrom_Vandu-$(VERSION) \
+	  Kestrom_Vandu.dll=$(DLL) checked/Kestrom_Vandu.dll=dist/checked/Kestrom_Vandu.dll \
+	  README.txt=docs/README.txt CHANGELOG.md=CHANGELOG.md \
+	  commands.md=$(DOCS)/commands.md commands.html=$(DOCS)/commands.html guide.md=$(DOCS)/guide.md \
+	  accuracy.md=docs/accuracy.md \
 	  pictures/curves.png=$(DOCS)/pictures/curves.png pictures/blends.png=$(DOCS)/pictures/blends.png \
 	  pictures/frustum.png=$(DOCS)/pictures/frustum.png
 	@$(PYTHON) tools/check_dist.py $(ZIP) $(DLL) $(VERSION)

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Checks the release zip: the files a user needs and nothing else, the DLL inside
-the very one built, the guide's pictures present, the reference of this version,
-and the packing reproducible (packing the same files again gives the same bytes).
+"""Checks the release zip: the files a user needs and nothing else, all in the
+one folder Kestrom_Vandu-VERSION/, the DLL inside the very one built, every file
+the guide and the read-me point to present, the reference and the change log of
+this version, and the packing reproducible (packing the same files again gives
+the same bytes).
 
     check_dist.py ZIP BUILT_DLL VERSION
 """
@@ -16,8 +18,8 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 import package  # noqa: E402
 
-EXPECTED = {"Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll", "README.txt", "commands.md", "guide.md", "accuracy.md",
-            "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
+EXPECTED = {"Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll", "README.txt", "CHANGELOG.md", "commands.md", "commands.html",
+            "guide.md", "accuracy.md", "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
 
 
 def fail(what):
@@ -29,36 +31,46 @@ def main():
     with open(zip_path, "rb") as f:
         packed = f.read()
     z = zipfile.ZipFile(io.BytesIO(packed))
-    names = set(z.namelist())
+    folder = f"Kestrom_Vandu-{version}/"
+    if not all(n.startswith(folder) for n in z.namelist()):
+        fail(f"not every entry is in the folder {folder}")
+    names = {n[len(folder):] for n in z.namelist()}
     if names != EXPECTED:
         fail(f"the zip holds {sorted(names)}, not {sorted(EXPECTED)}")
+
+    def read(name):
+        return z.read(folder + name)
+
     if z.testzip() is not None:
         fail("a damaged entry")
     with open(dll_path, "rb") as f:
-        if z.read("Kestrom_Vandu.dll") != f.read():
+        if read("Kestrom_Vandu.dll") != f.read():
             fail("the DLL in the zip is not the one built")
     for dll in ("Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll"):
-        if not z.read(dll).startswith(b"MZ"):
+        if not read(dll).startswith(b"MZ"):
             fail(f"{dll} is not a Windows image")
-    reference = z.read("commands.md").decode("utf-8")
-    if f"Version {version}." not in reference:
-        fail("the command reference is not of this version")
-    guide = z.read("guide.md").decode("utf-8")
-    for picture in re.findall(r"\]\((pictures/[^)]+)\)", guide):
-        if picture not in names:
-            fail(f"the guide shows {picture}, which the zip lacks")
+    for reference in ("commands.md", "commands.html"):
+        if f"Version {version}" not in read(reference).decode("utf-8"):
+            fail(f"{reference} is not of this version")
+    if f"## {version}" not in read("CHANGELOG.md").decode("utf-8"):
+        fail("the change log has no entry for this version")
+    for doc in ("guide.md", "README.txt"):
+        text = read(doc).decode("utf-8")
+        for target in re.findall(r"\]\(([^)#:]+)(?:#[^)]*)?\)", text) + re.findall(r"^(\S+\.(?:md|html|dll))\s", text, re.M):
+            if target not in names:
+                fail(f"{doc} points to {target}, which the zip lacks")
     for picture in (n for n in names if n.endswith(".png")):
-        if not z.read(picture).startswith(b"\x89PNG"):
+        if not read(picture).startswith(b"\x89PNG"):
             fail(f"{picture} is not a PNG picture")
     # Packing the same files again gives the same bytes.
-    with tempfile.TemporaryDirectory() as folder:
+    with tempfile.TemporaryDirectory() as scratch:
         entries = []
-        for name in sorted(names):
-            path = os.path.join(folder, name.replace("/", "_"))
+        for name in sorted(z.namelist()):
+            path = os.path.join(scratch, name.replace("/", "_"))
             with open(path, "wb") as f:
                 f.write(z.read(name))
             entries.append((name, path))
-        again = os.path.join(folder, "again.zip")
+        again = os.path.join(scratch, "again.zip")
         package.pack(again, entries)
         with open(again, "rb") as f:
             if f.read() != packed:

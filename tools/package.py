@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Packs the release zip reproducibly: entries in name order, each with the same
 fixed time stamp and permissions, so that the same files give the same bytes.
+Every entry sits in one top-level folder, FOLDER/.
 
-    package.py OUT.zip NAME_IN_ZIP=PATH ...
+    package.py OUT.zip FOLDER NAME_IN_ZIP=PATH ...
 """
 
 import sys
@@ -23,7 +24,8 @@ def pack(out, entries):
 
 
 def main():
-    entries = [arg.split("=", 1) for arg in sys.argv[2:]]
+    folder = sys.argv[2].strip("/")
+    entries = [(f"{folder}/{name}", path) for name, path in (arg.split("=", 1) for arg in sys.argv[3:])]
     pack(sys.argv[1], entries)
 
 

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Checks the HTML command reference as a browser builds it: headless Chromium
+loads commands.html#q=slerp and dumps the page after its script has run; exactly
+the keywords with "slerp" in their names (from the command table) must be left
+visible, each under an index entry that is visible too. Then it saves a
+screenshot of the unfiltered page as the browser shows it.
+
+  tools/check_html.py commands.tab commands.html screenshot.png"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+from html.parser import HTMLParser
+
+import tablegen
+
+
+class Visible(HTMLParser):
+    """The data-k of every element, and whether it or an enclosing element is hidden."""
+
+    VOID = {"meta", "link", "input", "br", "img", "hr"}
+
+    def __init__(self):
+        super().__init__()
+        self.stack = []  # hidden flags of the open elements
+        self.entries, self.index = {}, {}
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        hidden = (self.stack[-1] if self.stack else False) or "hidden" in a
+        if "data-k" in a:
+            target = self.entries if "kw" in (a.get("class") or "").split() else self.index
+            target[a["data-k"]] = not hidden
+        if tag not in self.VOID:
+            self.stack.append(hidden)
+
+    def handle_endtag(self, tag):
+        if tag not in self.VOID and self.stack:
+            self.stack.pop()
+
+
+def chromium(*args):
+    with tempfile.TemporaryDirectory() as profile:
+        cmd = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+               f"--user-data-dir={profile}", "--virtual-time-budget=3000", *args]
+        return subprocess.run(cmd, check=True, capture_output=True, text=True, timeout=120).stdout
+
+
+def main():
+    table_path, page, screenshot = sys.argv[1:4]
+    url = "file://" + os.path.abspath(page)
+    table = tablegen.Table(table_path)
+    wanted = {row.keyword.lower() for row in table.rows.values() if "slerp" in row.keyword.lower()}
+
+    dom = Visible()
+    dom.feed(chromium("--dump-dom", url + "#q=slerp"))
+    visible = {k for k, shown in dom.entries.items() if shown}
+    problems = []
+    if len(dom.entries) != len({row.keyword for row in table.rows.values()}):
+        problems.append(f"{len(dom.entries)} keyword entries in the page")
+    if visible != wanted:
+        problems.append(f"#q=slerp leaves {sorted(visible)} visible, not {sorted(wanted)}")
+    if {k for k, shown in dom.index.items() if shown} != wanted:
+        problems.append("#q=slerp leaves other index entries visible")
+    if problems:
+        sys.exit("commands.html: " + "; ".join(problems))
+
+    chromium(f"--screenshot={os.path.abspath(screenshot)}", "--window-size=1280,1000", url)
+    if not os.path.getsize(screenshot):
+        sys.exit(f"{screenshot}: empty")
+    print(f"commands.html: #q=slerp shows exactly the {len(wanted)} SLerp keywords; screenshot {screenshot}")
+
+
+if __name__ == "__main__":
+    main()
