@@ -90,17 +90,21 @@ fuzz:
 	@ninja -C $(FUZZ) --quiet kv_fuzz_commands kv_fuzz_pools
 	@tools/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
-# The user guide, the command reference (Markdown and one HTML page) and the
-# guide's pictures, drawn from the built DLL's own results under Wine; the HTML
-# page checked in headless Chromium, which also takes its screenshot.
+# The command reference (Markdown and one HTML page) generated from the table and
+# the guide's pictures drawn from the built DLL's own results under Wine, both
+# into docs/ next to the guide (kept in the repository, so that its links hold);
+# the HTML page checked in headless Chromium, which also takes its screenshot;
+# build/docs/ the release's copy.
 docs: win32 $(WINE_READY)
 	@tools/bootstrap.sh docs
-	@mkdir -p $(DOCS)/pictures
+	@mkdir -p $(DOCS)/pictures docs/pictures
 	@cd $(WIN32) && wine kv_docs_data.exe ../docs/data.json
-	@$(PYTHON) tools/pictures.py $(DOCS)/data.json $(DOCS)/pictures
-	@cp docs/guide.md $(WIN32)/generated/commands.md $(WIN32)/generated/commands.html $(DOCS)/
+	@$(PYTHON) tools/pictures.py $(DOCS)/data.json docs/pictures
+	@cp $(WIN32)/generated/commands.md $(WIN32)/generated/commands.html docs/
+	@cp docs/guide.md docs/commands.md docs/commands.html $(DOCS)/
+	@cp docs/pictures/*.png $(DOCS)/pictures/
 	@$(PYTHON) tools/check_html.py src/frame/commands.tab $(DOCS)/commands.html $(DOCS)/commands.png
-	@echo "docs: $(DOCS)/guide.md, $(DOCS)/commands.md, $(DOCS)/commands.html, $(DOCS)/pictures/"
+	@echo "docs: docs/commands.md, docs/commands.html, docs/pictures/; the release's copy in $(DOCS)/"
 
 # The release: the DLL and its checked build, the reference, the guide with its
 # pictures, the accuracy table, the change log and a read-me, in one folder,

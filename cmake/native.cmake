@@ -44,7 +44,7 @@ add_executable(kv_unit_tests ${KV_NATIVE_TESTS} ${KV_FUZZ_TARGETS})
 target_include_directories(kv_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(kv_unit_tests PRIVATE ${KV_COMMON_FLAGS})
 target_compile_definitions(kv_unit_tests PRIVATE KV_COMMANDS_TAB="${KV_TABLE}" KV_COMMANDS_MD="${KV_GEN}/commands.md"
-  KV_FUZZ_CORPUS="${CMAKE_SOURCE_DIR}/tests/fuzz/corpus")
+  KV_GENERATED="${KV_GEN}" KV_DOCS="${CMAKE_SOURCE_DIR}/docs" KV_FUZZ_CORPUS="${CMAKE_SOURCE_DIR}/tests/fuzz/corpus")
 target_link_libraries(kv_unit_tests PRIVATE kv_core gtest_main)
 add_dependencies(kv_unit_tests command_table)
 include(GoogleTest)

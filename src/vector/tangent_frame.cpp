@@ -11,9 +11,10 @@ using namespace kv::vec;
 // Tangent along growing u, binormal along growing v, normal (p1 − p0) × (p2 − p0),
 // none normalised. Each output is optional (a handle of 0 skips it); the texture
 // coordinates (their first two floats) are read only for the tangent or the
-// binormal, and without them (a handle of 0) those two are not written. A texture mapping whose determinant is within 0.0001 of zero leaves
-// the two unscaled instead of dividing by it. In double, each component rounded
-// once; every input is read before the first output is written.
+// binormal, and without them (a handle of 0) those two are not written. A
+// texture mapping whose determinant is within 0.0001 of zero leaves the two
+// unscaled instead of dividing by it. In double, each component rounded once;
+// every input is read before the first output is written.
 KV_EXPORT std::int32_t Vec3_VertexTBN(Handle tangent, Handle binormal, Handle normal, Handle p0, Handle uv0,
                                       Handle p1, Handle uv1, Handle p2, Handle uv2) {
   const V<3> a = get<3>(p0);

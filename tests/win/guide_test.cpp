@@ -71,22 +71,25 @@ TEST_F(Guide, AnObjectFollowingAPath) {
   const float points[5][3] = {{-10, 0, 0}, {-4, 0, 6}, {4, 0, 6}, {10, 0, 0}, {0, 0, -8}};
   std::uint32_t waypoint[5];
   for (int i = 0; i < 5; ++i) waypoint[i] = vec3(points[i][0], points[i][1], points[i][2]);
-  const std::uint32_t position = vec3(0, 0, 0), ahead = vec3(0, 0, 0), flat = make("pVec2_MakeNew"), turn = vec3(0, 0, 0);
+  const std::uint32_t pos = vec3(0, 0, 0), ahead = vec3(0, 0, 0), flat = make("pVec2_MakeNew"), angles = vec3(0, 0, 0);
   const std::uint32_t read = vec3(0, 0, 0);
   int segment = 0, visited = 0;
+  bool left_waypoint_1 = false;
   float s = 0, last[3] = {points[0][0], points[0][1], points[0][2]}, longest = 0;
   for (int frame = 0; frame < 520; ++frame) {
     const std::uint32_t p0 = waypoint[(segment + 4) % 5], p1 = waypoint[segment];
     const std::uint32_t p2 = waypoint[(segment + 1) % 5], p3 = waypoint[(segment + 2) % 5];
-    p().command("pVec3_CatmullRom", "LLLLLF", {position, p0, p1, p2, p3, s});
-    p().command("pVec3_SetObjectPosition", "LL", {position, 1});
+    p().command("pVec3_CatmullRom", "LLLLLF", {pos, p0, p1, p2, p3, s});
+    p().command("pVec3_SetObjectPosition", "LL", {pos, 1});
     p().command("pVec3_CatmullRom", "LLLLLF", {ahead, p0, p1, p2, p3, s + 0.01f});
-    p().command("pVec3_Sub", "LLL", {ahead, ahead, position});
-    p().command("pVec2_Set", "LFF", {flat, z_of(ahead), x_of(ahead)});
+    p().command("pVec3_Sub", "LLL", {ahead, ahead, pos});
+    const float ahead_z = p().command_float("pVec3_GetZ", "FL", {ahead}), ahead_x = p().command_float("pVec3_GetX", "FL", {ahead});
+    p().command("pVec2_Set", "LFF", {flat, ahead_z, ahead_x});
     const float yaw = p().command_float("pVec2_AxisToDeg", "FL", {flat});
-    p().command("pVec3_Set", "LFFF", {turn, 0.0f, yaw, 0.0f});
-    p().command("pVec3_SetObjectRotation", "LL", {turn, 1});
-    if (frame == 100) EXPECT_NEAR(yaw, 66.8f, 0.5f) << "leaving waypoint 1 along (7, 0, 3)";
+    p().command("pVec3_Set", "LFFF", {angles, 0.0f, yaw, 0.0f});
+    p().command("pVec3_SetObjectRotation", "LL", {angles, 1});
+    if (segment == 1 && !left_waypoint_1) EXPECT_NEAR(yaw, 67.7f, 0.05f) << "leaving waypoint 1, toward the point 0.01 on";
+    left_waypoint_1 |= segment == 1;
     p().command("pVec3_GetObjectPosition", "LL", {read, 1});
     longest = std::max(longest, std::hypot(x_of(read) - last[0], y_of(read) - last[1], z_of(read) - last[2]));
     last[0] = x_of(read), last[1] = y_of(read), last[2] = z_of(read);
@@ -96,29 +99,32 @@ TEST_F(Guide, AnObjectFollowingAPath) {
   EXPECT_GE(visited, 5) << "round the whole loop";
   EXPECT_LT(longest, 0.16f) << "no jump, the last waypoint to the first included";
   for (int k = 0; k < 5; ++k) {  // at s = 0 each segment starts on its waypoint exactly
-    p().command("pVec3_CatmullRom", "LLLLLF", {position, waypoint[(k + 4) % 5], waypoint[k], waypoint[(k + 1) % 5], waypoint[(k + 2) % 5], 0.0f});
-    EXPECT_EQ(x_of(position), points[k][0]); EXPECT_EQ(z_of(position), points[k][2]) << k;
+    p().command("pVec3_CatmullRom", "LLLLLF", {pos, waypoint[(k + 4) % 5], waypoint[k], waypoint[(k + 1) % 5], waypoint[(k + 2) % 5], 0.0f});
+    EXPECT_EQ(x_of(pos), points[k][0]); EXPECT_EQ(z_of(pos), points[k][2]) << k;
   }
+  // At waypoint 1 the path runs along (7, 0, 3): a yaw of 66.8°.
+  p().command("pVec3_CatmullRom", "LLLLLF", {pos, waypoint[0], waypoint[1], waypoint[2], waypoint[3], 1e-4f});
+  EXPECT_NEAR(std::atan2(x_of(pos) + 4, z_of(pos) - 6) * 180 / 3.14159265, 66.8, 0.05);
 }
 
 TEST_F(Guide, BlendingTwoPoses) {
-  const std::uint32_t start_turn = make("pQuat_MakeNew"), end_turn = make("pQuat_MakeNew"), turn = make("pQuat_MakeNew");
-  const std::uint32_t start_at = vec3(-5, 0, 0), end_at = vec3(5, 2, 0), at = vec3(0, 0, 0);
-  p().command("pQuat_RotationXYZ", "LFFF", {start_turn, 0.0f, 0.0f, 0.0f});
-  p().command("pQuat_RotationXYZ", "LFFF", {end_turn, 0.0f, 2.5f, 0.3f});
+  const std::uint32_t start_rot = make("pQuat_MakeNew"), end_rot = make("pQuat_MakeNew"), rot = make("pQuat_MakeNew");
+  const std::uint32_t start_pos = vec3(-5, 0, 0), end_pos = vec3(5, 2, 0), pos = vec3(0, 0, 0);
+  p().command("pQuat_RotationXYZ", "LFFF", {start_rot, 0.0f, 0.0f, 0.0f});
+  p().command("pQuat_RotationXYZ", "LFFF", {end_rot, 0.0f, 2.5f, 0.3f});
   const std::uint32_t square = make("pQuat_MakeNew"), rotation = make("pMat4_MakeNew"), end_pose = make("pMat4_MakeNew");
   const std::uint32_t where = vec3(0, 0, 0);
   p().command("pMat4_RotationXYZ", "LFFF", {end_pose, 0.0f, 2.5f, 0.3f});
   for (int frame = 0; frame <= 100; ++frame) {
     const float t = frame / 100.0f;
-    p().command("pQuat_SLerp", "LLLF", {turn, start_turn, end_turn, t});
-    p().command("pVec3_Lerp", "LLLF", {at, start_at, end_at, t});
-    p().command("pQuat_SetObjectRotation", "LL", {turn, 1});
-    p().command("pVec3_SetObjectPosition", "LL", {at, 1});
+    p().command("pQuat_SLerp", "LLLF", {rot, start_rot, end_rot, t});
+    p().command("pVec3_Lerp", "LLLF", {pos, start_pos, end_pos, t});
+    p().command("pQuat_SetObjectRotation", "LL", {rot, 1});
+    p().command("pVec3_SetObjectPosition", "LL", {pos, 1});
     if (frame == 50) {
-      p().command("pQuat_Mul", "LLL", {square, turn, turn});
-      for (int i = 0; i < 4; ++i) EXPECT_NEAR(kvt::as_pointer(square)[i], kvt::as_pointer(end_turn)[i], 1e-6) << "twice the halfway turn";
-      EXPECT_EQ(x_of(at), 0.0f); EXPECT_EQ(y_of(at), 1.0f); EXPECT_EQ(z_of(at), 0.0f);
+      p().command("pQuat_Mul", "LLL", {square, rot, rot});
+      for (int i = 0; i < 4; ++i) EXPECT_NEAR(kvt::as_pointer(square)[i], kvt::as_pointer(end_rot)[i], 1e-6) << "twice the halfway rot";
+      EXPECT_EQ(x_of(pos), 0.0f); EXPECT_EQ(y_of(pos), 1.0f); EXPECT_EQ(z_of(pos), 0.0f);
     }
   }
   p().command("pMat4_GetObjectRotation", "LL", {rotation, 1});
@@ -133,11 +139,13 @@ TEST_F(Guide, BlendingTwoPoses) {
   p().command("pMat4_SLerp", "LLLF", {blend, start_pose, end_pose, 1.0f});
   const float* b = kvt::as_pointer(blend);
   const float* e = kvt::as_pointer(end_pose);
-  EXPECT_NEAR(b[8] * e[8] + b[9] * e[9] + b[10] * e[10], -1, 1e-5) << "facing 180° away at t = 1";
+  EXPECT_NEAR(std::acos(e[10]) * 180 / 3.14159265, 143.2, 0.1) << "the look row turns by 143°";
+  EXPECT_NEAR(std::acos(e[0]) * 180 / 3.14159265, 139.9, 0.1) << "the right row by 140°";
+  EXPECT_NEAR(b[8] * e[8] + b[9] * e[9] + b[10] * e[10], -1, 1e-5) << "facing 180° away pos t = 1";
   p().command("pMat4_SLerp", "LLLF", {blend, start_pose, end_pose, 0.5f});
   p().command("pMat4_GetEulerDeg", "LL", {angles, blend});
-  p().command("pQuat_SLerp", "LLLF", {turn, start_turn, end_turn, 0.5f});
-  p().command("pQuat_GetEulerDeg", "LL", {other, turn});
+  p().command("pQuat_SLerp", "LLLF", {rot, start_rot, end_rot, 0.5f});
+  p().command("pQuat_GetEulerDeg", "LL", {other, rot});
   EXPECT_NEAR(std::fabs(y_of(angles) - y_of(other)), 89, 0.5) << y_of(angles) << " against " << y_of(other);
 }
 
