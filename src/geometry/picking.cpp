@@ -37,7 +37,7 @@ struct Pair {
 
 Pair pair(Handle h) {
   const float* f = reinterpret_cast<const float*>(h);
-  return {_mm_cvtps_pd(dx::detail::load_two(f)), _mm_cvtss_sd(_mm_setzero_pd(), _mm_load_ss(f + 2))};
+  return {dx::detail::low_pair(f), _mm_cvtss_sd(_mm_setzero_pd(), _mm_load_ss(f + 2))};
 }
 
 double dot(const Pair& p, const Pair& q) {

@@ -116,35 +116,34 @@ TEST(Picking, TrianglesHitOnEdgesAndCornersInEveryCornerOrder) {
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&o), h(floor_plane))), -1.0f) << "the plane behind";
 }
 
+// Each closest point computed into the handle of p itself (an output may alias an input).
 TEST(Picking, ClosestPoints) {
-  const V3 a{{0, 0, 0}}, b{{4, 0, 0}}, c{{0, 4, 0}}, lo{{-1, -1, -1}}, hi{{1, 1, 1}};
+  const V3 a{{0, 0, 0}}, b{{4, 0, 0}}, c{{0, 4, 0}}, lo{{-1, -1, -1}}, hi{{1, 1, 1}}, dir{{2, 0, 0}}, zero{{0, 0, 0}};
+  enum { Triangle, ZeroArea, Box, Ray, ZeroRay };
   const struct {
     const char* name;
-    V3 p;
-    V3 expected;
-  } on_triangle[] = {{"above the face", {{1, 1, 3}}, {{1, 1, 0}}}, {"past corner b", {{6, -1, 2}}, {{4, 0, 0}}},
-                     {"past edge bc", {{3, 3, -1}}, {{2, 2, 0}}},  {"past edge ab", {{2, -3, 0}}, {{2, 0, 0}}}};
-  for (const auto& t : on_triangle) {
-    V3 out;
-    Vec3_ClosestPointOnTriangle(h(&out), h(&t.p), h(&a), h(&b), h(&c));
-    EXPECT_TRUE(floats_close(t.expected.c, out.c, 3, 1)) << t.name;
+    int command;
+    V3 p, expected;
+  } cases[] = {
+      {"above the face", Triangle, {{1, 1, 3}}, {{1, 1, 0}}},
+      {"past corner b", Triangle, {{6, -1, 2}}, {{4, 0, 0}}},
+      {"past edge bc", Triangle, {{3, 3, -1}}, {{2, 2, 0}}},
+      {"past edge ab", Triangle, {{2, -3, 0}}, {{2, 0, 0}}},
+      {"zero area: the nearest point of its edges", ZeroArea, {{3, 2, 0}}, {{3, 0, 0}}},
+      {"clamped into the box, corners swapped", Box, {{3, 2, 0}}, {{1, 1, 0}}},
+      {"behind the ray: t clamped at 0", Ray, {{-3, 5, 0}}, c},
+      {"beside the ray", Ray, {{3, 5, 0}}, {{3, 4, 0}}},
+      {"zero dir: the origin", ZeroRay, {{3, 5, 0}}, c},
+  };
+  for (const auto& t : cases) {
+    V3 p = t.p;
+    if (t.command == Triangle) Vec3_ClosestPointOnTriangle(h(&p), h(&p), h(&a), h(&b), h(&c));
+    if (t.command == ZeroArea) Vec3_ClosestPointOnTriangle(h(&p), h(&p), h(&a), h(&b), h(&b));
+    if (t.command == Box) Vec3_ClosestPointOnAABB(h(&p), h(&p), h(&hi), h(&lo));
+    if (t.command == Ray) Vec3_ClosestPointOnRay(h(&p), h(&p), h(&c), h(&dir));
+    if (t.command == ZeroRay) Vec3_ClosestPointOnRay(h(&p), h(&p), h(&c), h(&zero));
+    EXPECT_TRUE(floats_close(t.expected.c, p.c, 3, 1)) << t.name;
   }
-  V3 out, p{{3, 2, 0}};
-  Vec3_ClosestPointOnTriangle(h(&out), h(&p), h(&a), h(&b), h(&b));
-  const V3 on_edge{{3, 0, 0}};
-  EXPECT_TRUE(floats_close(on_edge.c, out.c, 3, 0)) << "zero area: the nearest point of its edges";
-  Vec3_ClosestPointOnAABB(h(&p), h(&p), h(&hi), h(&lo));
-  const V3 clamped{{1, 1, 0}};
-  EXPECT_TRUE(floats_close(clamped.c, p.c, 3, 0)) << "clamped, the output the input";
-  const V3 behind{{-3, 5, 0}}, dir{{2, 0, 0}}, zero{{0, 0, 0}};
-  Vec3_ClosestPointOnRay(h(&out), h(&behind), h(&c), h(&dir));
-  EXPECT_TRUE(floats_close(c.c, out.c, 3, 0)) << "t clamped at 0";
-  const V3 ahead{{3, 5, 0}};
-  Vec3_ClosestPointOnRay(h(&out), h(&ahead), h(&c), h(&dir));
-  const V3 foot{{3, 4, 0}};
-  EXPECT_TRUE(floats_close(foot.c, out.c, 3, 0));
-  Vec3_ClosestPointOnRay(h(&out), h(&ahead), h(&c), h(&zero));
-  EXPECT_TRUE(floats_close(c.c, out.c, 3, 0)) << "zero dir: the origin";
 }
 
 // Facing a target: the world matrix is the look-at view's inverse, the quaternion
