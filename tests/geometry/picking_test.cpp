@@ -61,6 +61,11 @@ TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
          return t_of(Ray_HitAABB(h(&above), h(&x), h(&lo), h(&hi)));
        }, -1},
       {"NaN corner", [&] { return t_of(Ray_HitAABB(h(&face), h(&x), h(&lo), h(&nan_dir))); }, -1},
+      {"NaN dir from inside the box", [&] { return t_of(Ray_HitAABB(h(&inside), h(&nan_dir), h(&lo), h(&hi))); }, -1},
+      {"grazing a box corner: entry and exit at once", [&] {
+         const V3 from{{0, 5, 2}}, p{{4, 6, 8}}, q{{1, 2, 3}};
+         return t_of(Ray_HitAABB(h(&from), h(&diagonal), h(&p), h(&q)));
+       }, 1},
       {"touching spheres", [&] {
          const V3 five_away{{3, 4, 0}};
          return float(Sphere_HitSphere(h(&centre), 1, h(&five_away), 4));
@@ -69,7 +74,10 @@ TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
       {"radius 0 on the other", [&] { return float(Sphere_HitSphere(h(&x), 0, h(&centre), 1)); }, 1},
       {"boxes touching at a corner", [&] { return float(AABB_HitAABB(h(&lo), h(&hi), h(&far_corner), h(&diagonal))); }, 1},
       {"boxes apart", [&] { return float(AABB_HitAABB(h(&lo), h(&hi), h(&far_corner), h(&far_corner))); }, 0},
+      {"a box with a NaN corner", [&] { return float(AABB_HitAABB(h(&nan_dir), h(&hi), h(&lo), h(&hi))); }, 0},
       {"box touching a sphere", [&] { return float(AABB_HitSphere(h(&hi), h(&lo), h(&touching), 1)); }, 1},
+      {"radius -1 where 1 would touch", [&] { return float(AABB_HitSphere(h(&hi), h(&lo), h(&touching), -1)); }, 0},
+      {"a sphere and a box with a NaN corner", [&] { return float(AABB_HitSphere(h(&nan_dir), h(&hi), h(&inside), 1)); }, 0},
       {"point on a box face", [&] { return float(AABB_HasPoint(h(&lo), h(&hi), h(&x))); }, 1},
       {"NaN point", [&] { return float(AABB_HasPoint(h(&lo), h(&hi), h(&nan_dir))); }, 0},
   };
@@ -108,12 +116,19 @@ TEST(Picking, TrianglesHitOnEdgesAndCornersInEveryCornerOrder) {
   EXPECT_EQ(t_of(Ray_HitTriangle(h(&on_a), h(&along), h(&a), h(&b), h(&c))), -1.0f) << "in the plane, origin on it";
   EXPECT_EQ(t_of(Ray_HitTriangle(h(&on_a), h(&minus_z), h(&a), h(&b), h(&c))), 0.0f) << "origin on it, crossing";
   EXPECT_EQ(t_of(Ray_HitTriangle(h(&o), h(&minus_z), h(&a), h(&b), h(&b))), -1.0f) << "zero area";
+  // Corners in line (c − a = 7/6 (b − a)) whose edge functions round to one sign.
+  const V3 o2{{0.442701489f, 0.47571972f, 3.53872061f}}, d2{{0.25f, 0.75f, -1.5f}};
+  const V3 a2{{-1.5f, 3.25f, -0.75f}}, b2{{-3, -1.25f, 8.25f}}, c2{{-3.25f, -2, 9.75f}};
+  EXPECT_EQ(t_of(Ray_HitTriangle(h(&o2), h(&d2), h(&a2), h(&b2), h(&c2))), -1.0f) << "zero area, rounded";
   EXPECT_EQ(uv[0], 0.25f) << "a miss writes nothing";
   const float floor_plane[4] = {0, 0, 1, 0}, parallel[3] = {1, 1, 0};
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&minus_z), h(floor_plane))), 2.5f);
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(parallel), h(floor_plane))), -1.0f);
   EXPECT_EQ(t_of(Ray_HitPlane(h(&on_a), h(parallel), h(floor_plane))), 0.0f) << "on the plane, whatever dir";
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&o), h(floor_plane))), -1.0f) << "the plane behind";
+  const V3 below{{1, 2, -3}}, nan_dir{{kNaN, 5, -6}};
+  EXPECT_EQ(t_of(Ray_HitPlane(h(&below), h(parallel), h(floor_plane))), -1.0f) << "parallel, from below";
+  EXPECT_EQ(t_of(Ray_HitPlane(h(&on_a), h(&nan_dir), h(floor_plane))), -1.0f) << "NaN dir on the plane";
 }
 
 // Each closest point computed into the handle of p itself (an output may alias an input).
@@ -144,6 +159,10 @@ TEST(Picking, ClosestPoints) {
     if (t.command == ZeroRay) Vec3_ClosestPointOnRay(h(&p), h(&p), h(&c), h(&zero));
     EXPECT_TRUE(floats_close(t.expected.c, p.c, 3, 1)) << t.name;
   }
+  V3 corner{{1, 2, 3}}, p{{9, 0, 5}};
+  const V3 other{{4, 6, 8}}, clamped{{4, 2, 5}};
+  Vec3_ClosestPointOnAABB(h(&corner), h(&p), h(&corner), h(&other));
+  EXPECT_TRUE(floats_close(clamped.c, corner.c, 3, 0)) << "into the handle of a corner";
 }
 
 // Facing a target: the world matrix is the look-at view's inverse, the quaternion
@@ -187,6 +206,8 @@ TEST(Picking, FacingAndTurningTowardADirection) {
       {"a quarter turn about z", {{2, 0, 0}}, {{0, 3, 0}}, {0, 0, 0.70710678f, 0.70710678f}},
       {"opposite: about from × x", {{0, 0, 1}}, {{0, 0, -5}}, {0, 1, 0, 0}},
       {"opposite, from near x: about from × y", {{3, 0, 0}}, {{-1, 0, 0}}, {0, 0, 1, 0}},
+      {"opposite, from near -x", {{-3, 0, 0}}, {{2, 0, 0}}, {0, 0, -1, 0}},
+      {"opposite within 1e-6", {{1, 0, 0}}, {{-1, 0x1p-10f, 0}}, {0, 0, 1, 0}},
       {"a zero direction", {{0, 0, 0}}, {{1, 2, 3}}, {0, 0, 0, 1}},
   };
   for (const auto& arc : arcs) {
