@@ -42,6 +42,7 @@ inline Vec3d widen(const Vec3& v) { return {{v.c[0], v.c[1], v.c[2]}}; }
 inline Vec3d difference(const Vec3& a, const Vec3& b) {
   return {{double(a.c[0]) - b.c[0], double(a.c[1]) - b.c[1], double(a.c[2]) - b.c[2]}};
 }
+inline Vec3d difference(const Vec3d& a, const Vec3d& b) { return {{a.c[0] - b.c[0], a.c[1] - b.c[1], a.c[2] - b.c[2]}}; }
 inline double dot(const Vec3d& a, const Vec3d& b) { return a.c[0] * b.c[0] + a.c[1] * b.c[1] + a.c[2] * b.c[2]; }
 inline Vec3d cross(const Vec3d& a, const Vec3d& b) {
   return {{a.c[1] * b.c[2] - a.c[2] * b.c[1], a.c[2] * b.c[0] - a.c[0] * b.c[2], a.c[0] * b.c[1] - a.c[1] * b.c[0]}};

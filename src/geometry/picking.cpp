@@ -71,13 +71,13 @@ Vec3d clamped(const Vec3d& p, const Box& b) {
 }
 
 double squared_distance(const Vec3d& p, const Vec3d& q) {
-  const Vec3d d{{p.c[0] - q.c[0], p.c[1] - q.c[1], p.c[2] - q.c[2]}};
+  const Vec3d d = dx::difference(p, q);
   return dx::dot(d, d);
 }
 
 // The point of the segment from p to q nearest x (p itself when p = q).
 Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
-  const Vec3d s{{q.c[0] - p.c[0], q.c[1] - p.c[1], q.c[2] - p.c[2]}}, px{{x.c[0] - p.c[0], x.c[1] - p.c[1], x.c[2] - p.c[2]}};
+  const Vec3d s = dx::difference(q, p), px = dx::difference(x, p);
   const double length2 = dx::dot(s, s), t = length2 > 0 ? dx::dot(px, s) / length2 : 0;
   return along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
 }
@@ -230,8 +230,8 @@ KV_EXPORT std::int32_t AABB_HasPoint(Handle corner1, Handle corner2, Handle p) {
 // A zero-area triangle has no face: the nearest point of its three edges.
 KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p_h, Handle a_h, Handle b_h, Handle c_h) {
   const Vec3d p = wide(p_h), a = wide(a_h), b = wide(b_h), c = wide(c_h);
-  auto minus = [](const Vec3d& x, const Vec3d& y) { return Vec3d{{x.c[0] - y.c[0], x.c[1] - y.c[1], x.c[2] - y.c[2]}}; };
-  const Vec3d ab = minus(b, a), ac = minus(c, a), ap = minus(p, a), bp = minus(p, b), cp = minus(p, c);
+  const Vec3d ab = dx::difference(b, a), ac = dx::difference(c, a);
+  const Vec3d ap = dx::difference(p, a), bp = dx::difference(p, b), cp = dx::difference(p, c);
   const Vec3d normal = dx::cross(ab, ac);
   Vec3d r;
   const double d1 = dx::dot(ab, ap), d2 = dx::dot(ac, ap), d3 = dx::dot(ab, bp), d4 = dx::dot(ac, bp);
@@ -254,7 +254,7 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p_h, Handl
   } else if (vb <= 0 && d2 >= 0 && d6 <= 0) {
     r = along(a, ac, d2 / (d2 - d6));
   } else if (va <= 0 && d4 - d3 >= 0 && d5 - d6 >= 0) {
-    r = along(b, minus(c, b), (d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    r = along(b, dx::difference(c, b), (d4 - d3) / ((d4 - d3) + (d5 - d6)));
   } else {
     const double sum = va + vb + vc;
     r = along(along(a, ab, vb / sum), ac, vc / sum);
