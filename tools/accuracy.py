@@ -82,7 +82,7 @@ class Args:
 
 def rounded_exports(table):
     out = []
-    for name, (family, params, result) in table.sigs.items():
+    for name, (family, params, result) in sorted(table.sigs.items()):
         if name in NOT_ROUNDED or family in HOST_FAMILIES:
             continue
         writes = [p for p in params if p.written and p.kind in VALUE_FLOATS and p.kind != "ViewPort"]

@@ -102,6 +102,8 @@ class Table:
         with open(path, encoding="utf-8") as f:
             for line in f:
                 self._read(line.rstrip("\n"))
+        # The order of the lines in the file is free: rows go by number, exports by name.
+        self.rows = OrderedDict(sorted(self.rows.items()))
         self._check()
 
     def _read(self, line):
@@ -204,12 +206,8 @@ class Table:
                     raise TableError(f"oracle {export}: {arg} is not one of its arguments")
 
     def built_exports(self):
-        names = []
-        for row in self.rows.values():
-            if row.state == "built" and row.export not in names:
-                names.append(row.export)
-        names += [n for n, (s, _) in self.loose.items() if s == "built" and n not in names]
-        return names
+        names = {row.export for row in self.rows.values() if row.state == "built"}
+        return sorted(names | {n for n, (s, _) in self.loose.items() if s == "built"})
 
 
 def write_if_changed(path, text):
@@ -229,7 +227,7 @@ def rc_text(table):
 
 def def_text(table):
     lines = ["; Generated from commands.tab: the exports of the plug-in.", 'LIBRARY "Kestrom_Vandu.dll"', "EXPORTS"]
-    lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in table.plugin]
+    lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in sorted(table.plugin)]
     lines += [f"  {name}" for name in table.built_exports()]
     return "\n".join(lines + [""])
 
@@ -326,7 +324,7 @@ def checked_text(table, headers):
 def def_checked_text(table):
     lines = ["; Generated from commands.tab: the exports of the checked build, under the same names.",
              'LIBRARY "Kestrom_Vandu.dll"', "EXPORTS"]
-    lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in table.plugin]
+    lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in sorted(table.plugin)]
     for name in table.built_exports():
         lines.append(f"  {name} = kvc_{name}" if name in table.sigs and checks_handles(table, name) else f"  {name}")
     return "\n".join(lines + [""])

@@ -9,6 +9,9 @@
 //   kv_stress.exe [--calls N] [--seed S]      the seed replays a failure
 //   kv_stress.exe --checked ...                the checked build, with valid handles only:
 //                                              it must report nothing
+//   kv_stress.exe --digest ...                 also prints a hash of everything the calls
+//                                              wrote and returned: the same seed and the
+//                                              same behaviour give the same digest
 #include <windows.h>
 
 #include <chrono>
@@ -115,9 +118,10 @@ void bind(const kvt::Plugin& plugin, HMODULE objects, HMODULE cameras) {
 
 int main(int argc, char** argv) {
   long calls = 200000;
-  bool checked = false;
+  bool checked = false, digesting = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--checked")) checked = true;
+    if (!std::strcmp(argv[i], "--digest")) digesting = true;
     if (i + 1 >= argc) continue;
     if (!std::strcmp(argv[i], "--calls")) calls = std::atol(argv[i + 1]);
     if (!std::strcmp(argv[i], "--seed")) seed = std::strtoull(argv[i + 1], nullptr, 10);
@@ -146,6 +150,19 @@ int main(int argc, char** argv) {
   }
   const kvt::CallEnv environments[] = {{0x027F, 0x1F80, 0}, {0x007F, 0x1F80, 4}, {0x037F, 0x9FC0, 8}, {0x027F, 0x1F80, 12}};
   Call call;
+  // FNV-1a over each call's export, what it returned (for a new value only whether
+  // it made one: its address is the heap's) and the words it wrote (not those of a
+  // released value, which the pool's own bookkeeping overwrites). Every NaN counts
+  // as one: its sign and payload follow the order the compiler gave the operands.
+  std::uint64_t digest = 14695981039346656037ull;
+  auto mix = [&](const void* words, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 4) {
+      std::uint32_t w;
+      std::memcpy(&w, static_cast<const unsigned char*>(words) + i, 4);
+      if ((w & 0x7F800000u) == 0x7F800000u && (w & 0x7FFFFFu)) w = 0x7FC00000u;
+      for (int b = 0; b < 4; ++b) digest = (digest ^ ((w >> (8 * b)) & 0xFF)) * 1099511628211ull;
+    }
+  };
   std::vector<std::uint32_t> words;
   std::vector<unsigned char> before;
   const auto start = std::chrono::steady_clock::now();
@@ -176,6 +193,15 @@ int main(int argc, char** argv) {
     if (call.of->effect == Effect::Makes && out.result) {
       if (out.result % 4 || values.find(out.result)) fail("a new value at a live value's address");
     }
+    if (digesting) {
+      const std::uint32_t result = call.of->effect == Effect::Makes ? out.result != 0 : out.result;
+      const std::uint32_t which_word = std::uint32_t(which);
+      mix(&which_word, 4);
+      mix(&result, 4);
+      for (const Region& r : call.writes) {
+        if (call.of->effect != Effect::Deletes) mix(reinterpret_cast<const void*>(r.at), r.bytes);
+      }
+    }
     builder.settle(call, out.result);
     // Keep a few values of each pool: release the oldest beyond six.
     if (call.of->effect == Effect::Makes && values.pooled(call.of->pool) > 6) {
@@ -202,5 +228,6 @@ int main(int argc, char** argv) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("stress: %ld calls over %zu rows, seed %llu, %.0f calls per second: no fault%s\n", calls, rows.size(),
               static_cast<unsigned long long>(seed), double(calls) / seconds, checked ? ", no report" : "");
+  if (digesting) std::printf("digest %016llx\n", static_cast<unsigned long long>(digest));
   return 0;
 }
