@@ -97,6 +97,7 @@ class Table:
         self.families = OrderedDict()  # name -> {title, about, edges}
         self.sigs = OrderedDict()  # export -> (family, [Param], result)
         self.oracles = OrderedDict()  # export -> (D3DX function, [argument])
+        self.block = None  # the family whose block the lines read now belong to
         self.arg_texts = {}  # (scope, argument name) -> what the argument is, for the reference
         self.arg_names = {}  # row number -> its arguments' names, where they differ from the signature's
         with open(path, encoding="utf-8") as f:
@@ -125,6 +126,7 @@ class Table:
             self.plugin.append((words[1], words[2]))
         elif kind == "family":
             self.families[words[1]] = {"title": " ".join(words[2:]), "about": "", "edges": ""}
+            self.block = words[1]
         elif kind in ("about", "edges"):
             if words[1] not in self.families:
                 raise TableError(f"{kind} of an unknown family: {line}")
@@ -133,6 +135,8 @@ class Table:
             name, family, rest = words[1], words[2], words[3:]
             if family not in self.families:
                 raise TableError(f"{name}: unknown family {family}")
+            if family != self.block:
+                raise TableError(f"{name}: a {family} command in the block of {self.block}")
             result = ""
             if "->" in rest:
                 at = rest.index("->")
