@@ -127,7 +127,7 @@ KV_INLINE Mat4* inverse_pairs(Mat4* out, float* determinant, const Mat4* m) {
 
 }  // namespace
 
-Mat4d wide(const Mat4& m) {
+Mat4d widen(const Mat4& m) {
   Mat4d r;
   for (int i = 0; i < 4; ++i) {
     for (int j = 0; j < 4; ++j) r.m[i][j] = m.m[i][j];
@@ -152,7 +152,7 @@ Mat4d product(const Mat4d& a, const Mat4d& b) {
 }
 
 bool inverse(Mat4d* out, const Mat4d& m) {
-  Mat4d a = m, r = wide(identity());
+  Mat4d a = m, r = widen(identity());
   for (int col = 0; col < 4; ++col) {
     int pivot = col;
     for (int row = col + 1; row < 4; ++row) {
@@ -177,7 +177,7 @@ bool inverse(Mat4d* out, const Mat4d& m) {
 Mat4d rotation_about(int i, float angle) {
   const int j = (i + 1) % 3, k = (i + 2) % 3;
   const double c = sm::cos(angle), s = sm::sin(angle);
-  Mat4d r = wide(identity());
+  Mat4d r = widen(identity());
   r.m[j][j] = c, r.m[k][k] = c, r.m[j][k] = s, r.m[k][j] = -s;
   return r;
 }
@@ -189,7 +189,7 @@ Mat4d rotation_about(const Vec3& axis, float angle) {
   const double x = n.c[0], y = n.c[1], z = n.c[2];
   const double half = sm::sin(double(angle) / 2);
   const double c = sm::cos(angle), s = sm::sin(angle), k = 2 * half * half;
-  Mat4d r = wide(identity());
+  Mat4d r = widen(identity());
   r.m[0][0] = k * x * x + c, r.m[0][1] = k * x * y + s * z, r.m[0][2] = k * x * z - s * y;
   r.m[1][0] = k * y * x - s * z, r.m[1][1] = k * y * y + c, r.m[1][2] = k * y * z + s * x;
   r.m[2][0] = k * z * x + s * y, r.m[2][1] = k * z * y - s * x, r.m[2][2] = k * z * z + c;

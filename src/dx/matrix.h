@@ -33,7 +33,7 @@ inline Mat4* matrix_multiply_transpose(Mat4* out, const Mat4* a, const Mat4* b) 
 struct Mat4d {
   double m[4][4];
 };
-Mat4d wide(const Mat4& m);
+Mat4d widen(const Mat4& m);
 Mat4 narrow(const Mat4d& m);
 Mat4d product(const Mat4d& a, const Mat4d& b);
 // The inverse by elimination with partial pivoting; false, out untouched, when a

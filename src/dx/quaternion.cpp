@@ -3,31 +3,20 @@
 #include <immintrin.h>
 
 #include "dx/vector.h"
+#include "dx/wide.h"
 #include "frame/scalar_math.h"
 
 namespace kv::dx {
 namespace {
 
-struct Q {
-  double x, y, z, w;
-};
-
-Q wide(const Quat& q) { return {q.x, q.y, q.z, q.w}; }
-Quat narrow(const Q& q) { return {float(q.x), float(q.y), float(q.z), float(q.w)}; }
 double dot(const Quat& a, const Quat& b) {
   return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w;
 }
 Quat negated(const Quat& q) { return {-q.x, -q.y, -q.z, -q.w}; }
-double dot(const Q& a, const Q& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
 
 // The functions below on quaternions in double, for the chains of squad and the
 // barycentric blend, which round once at the end.
-
-// q1 then q2: D3DX's product.
-Q multiply(const Q& q1, const Q& q2) {
-  return {q2.w * q1.x + q2.x * q1.w + q2.y * q1.z - q2.z * q1.y, q2.w * q1.y - q2.x * q1.z + q2.y * q1.w + q2.z * q1.x,
-          q2.w * q1.z + q2.x * q1.y - q2.y * q1.x + q2.z * q1.w, q2.w * q1.w - q2.x * q1.x - q2.y * q1.y - q2.z * q1.z};
-}
+using Q = Quatd;
 
 Q inverse(const Q& a) {
   const double norm = dot(a, a);
@@ -202,15 +191,15 @@ Quat* choose_multiply(Quat* out, const Quat* q1, const Quat* q2) {
 QuaternionMultiplyKernel quaternion_multiply_kernel = choose_multiply;
 
 Quat* quaternion_normalize(Quat* out, const Quat* q) {
-  const Q a = wide(*q);
+  const Q a = widen(*q);
   const double length = sm::sqrt(dot(a, a));
   *out = narrow({a.x / length, a.y / length, a.z / length, a.w / length});
   return out;
 }
 
-Quat* quaternion_inverse(Quat* out, const Quat* q) { return &(*out = narrow(inverse(wide(*q)))); }
-Quat* quaternion_ln(Quat* out, const Quat* q) { return &(*out = narrow(ln(wide(*q)))); }
-Quat* quaternion_exp(Quat* out, const Quat* q) { return &(*out = narrow(exp(wide(*q)))); }
+Quat* quaternion_inverse(Quat* out, const Quat* q) { return &(*out = narrow(inverse(widen(*q)))); }
+Quat* quaternion_ln(Quat* out, const Quat* q) { return &(*out = narrow(ln(widen(*q)))); }
+Quat* quaternion_exp(Quat* out, const Quat* q) { return &(*out = narrow(exp(widen(*q)))); }
 
 Quat* quaternion_slerp(Quat* out, const Quat* q1, const Quat* q2, float t) {
   const __m128 f1 = _mm_loadu_ps(&q1->x), f2 = _mm_loadu_ps(&q2->x);
@@ -227,7 +216,7 @@ Quat* quaternion_slerp(Quat* out, const Quat* q1, const Quat* q2, float t) {
 
 // The three slerps in double, rounded once.
 Quat* quaternion_squad(Quat* out, const Quat* q1, const Quat* a, const Quat* b, const Quat* c, float t) {
-  const Q outer = slerp(wide(*q1), wide(*c), t), inner = slerp(wide(*a), wide(*b), t);
+  const Q outer = slerp(widen(*q1), widen(*c), t), inner = slerp(widen(*a), widen(*b), t);
   *out = narrow(slerp(outer, inner, 2.0 * t * (1.0 - t)));
   return out;
 }
@@ -237,11 +226,11 @@ namespace {
 // q · Exp(−¼ (Ln(q⁻¹ · next) + Ln(q⁻¹ · previous))), in D3DX product order: the
 // inner control point of squad at q, in double, rounded once.
 Quat control_point(const Quat& q_single, const Quat& previous, const Quat& next) {
-  const Q q = wide(q_single), inv = inverse(q);
-  const Q ln_next = ln(multiply(inv, wide(next))), ln_previous = ln(multiply(inv, wide(previous)));
+  const Q q = widen(q_single), inv = inverse(q);
+  const Q ln_next = ln(then(inv, widen(next))), ln_previous = ln(then(inv, widen(previous)));
   const Q sum{-0.25 * (ln_next.x + ln_previous.x), -0.25 * (ln_next.y + ln_previous.y),
               -0.25 * (ln_next.z + ln_previous.z), -0.25 * (ln_next.w + ln_previous.w)};
-  return narrow(multiply(q, exp(sum)));
+  return narrow(then(q, exp(sum)));
 }
 
 }  // namespace
@@ -271,7 +260,7 @@ Quat* quaternion_barycentric(Quat* out, const Quat* q1, const Quat* q2, const Qu
     *out = *q1;
     return out;
   }
-  const Q a = slerp(wide(*q1), wide(*q2), sum), b = slerp(wide(*q1), wide(*q3), sum);
+  const Q a = slerp(widen(*q1), widen(*q2), sum), b = slerp(widen(*q1), widen(*q3), sum);
   *out = narrow(slerp(a, b, g / sum));
   return out;
 }

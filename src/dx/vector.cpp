@@ -12,7 +12,7 @@ Mat4d combined(const Mat4* projection, const Mat4* view, const Mat4* world) {
   Mat4d m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
   for (const Mat4* factor : {world, view, projection}) {
-    if (factor) m = product(m, wide(*factor));
+    if (factor) m = product(m, widen(*factor));
   }
   return m;
 }

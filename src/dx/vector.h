@@ -8,9 +8,8 @@
 
 #include <emmintrin.h>
 
-#include <cstring>
-
 #include "dx/types.h"
+#include "dx/wide.h"
 #include "frame/scalar_math.h"
 
 namespace kv::dx {
@@ -20,40 +19,9 @@ namespace kv::dx {
 template <int N>
 inline Vec<N>* vec_normalize(Vec<N>* out, const Vec<N>* v) {
   static_assert(N == 2 || N == 3, "D3DX normalises Vec2 and Vec3 this way");
-  double sum = 0;
-  for (int i = 0; i < N; ++i) sum += double(v->c[i]) * double(v->c[i]);
-  const double length = sm::sqrt(sum);
-  Vec<N> r{};
-  if (length != 0) {
-    for (int i = 0; i < N; ++i) r.c[i] = float(double(v->c[i]) / length);
-  }
-  *out = r;
+  *out = narrow(unit(widen(*v)));
   return out;
 }
-
-// Three components in double, for results that are formed from single inputs
-// without rounding in between (directions made from differences of points,
-// normals, axes) and rounded once when stored.
-struct Vec3d {
-  double c[3];
-};
-
-inline Vec3d widen(const Vec3& v) { return {{v.c[0], v.c[1], v.c[2]}}; }
-inline Vec3d difference(const Vec3& a, const Vec3& b) {
-  return {{double(a.c[0]) - b.c[0], double(a.c[1]) - b.c[1], double(a.c[2]) - b.c[2]}};
-}
-inline Vec3d difference(const Vec3d& a, const Vec3d& b) { return {{a.c[0] - b.c[0], a.c[1] - b.c[1], a.c[2] - b.c[2]}}; }
-inline double dot(const Vec3d& a, const Vec3d& b) { return a.c[0] * b.c[0] + a.c[1] * b.c[1] + a.c[2] * b.c[2]; }
-inline Vec3d cross(const Vec3d& a, const Vec3d& b) {
-  return {{a.c[1] * b.c[2] - a.c[2] * b.c[1], a.c[2] * b.c[0] - a.c[0] * b.c[2], a.c[0] * b.c[1] - a.c[1] * b.c[0]}};
-}
-// v / |v|; the zero vector stays zero.
-inline Vec3d unit(const Vec3d& v) {
-  const double length = sm::sqrt(dot(v, v));
-  if (length == 0) return {{0, 0, 0}};
-  return {{v.c[0] / length, v.c[1] / length, v.c[2] / length}};
-}
-inline Vec3 narrow(const Vec3d& v) { return {{float(v.c[0]), float(v.c[1]), float(v.c[2])}}; }
 
 namespace detail {
 
@@ -62,12 +30,8 @@ struct Row {
   __m128d xy, zw;
 };
 
-// Two floats to and from memory that is only 4-byte aligned (a handle may be):
-// the 64-bit moves of the integer unit, which take any alignment.
-inline __m128 load_two(const float* f) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f))); }
-inline void store_two(float* f, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(f), _mm_castps_si128(v)); }
-
-inline __m128d low_pair(const float* f) { return _mm_cvtps_pd(load_two(f)); }
+using lanes::low_pair;
+using lanes::store_two;
 
 // v·m with the missing components of a Vec2 or Vec3 taken as 0, and w as 1 when
 // `translate` (a point) or 0 (a direction); a Vec4 is taken whole.

@@ -1,7 +1,6 @@
 #include "geometry/picking.h"
 
 #include <emmintrin.h>
-#include <xmmintrin.h>
 
 #include <utility>
 
@@ -11,39 +10,17 @@
 using namespace kv;
 using dx::Vec3;
 using dx::Vec3d;
+using dx::lanes::Pair;
 
 namespace {
 
 constexpr double kInfinity = __builtin_inf();
 
 Vec3 point(Handle h) { return vec::get<3>(h); }
-// x, y, z in three lanes (the fourth 0), read without touching memory past z.
-__m128 lanes(Handle h) {
-  const float* f = reinterpret_cast<const float*>(h);
-  return _mm_movelh_ps(dx::detail::load_two(f), _mm_load_ss(f + 2));
-}
+const float* floats(Handle h) { return reinterpret_cast<const float*>(h); }
+__m128 lanes(Handle h) { return dx::lanes::three(floats(h)); }
 Vec3d wide(Handle h) { return dx::widen(point(h)); }
-bool has_nan(const Vec3d& v) { return v.c[0] != v.c[0] || v.c[1] != v.c[1] || v.c[2] != v.c[2]; }
-Vec3d along(const Vec3d& from, const Vec3d& step, double t) {
-  return {{from.c[0] + t * step.c[0], from.c[1] + t * step.c[1], from.c[2] + t * step.c[2]}};
-}
-
-// A Vec3 in double as the pair (x, y) and z: two conversions and one subtraction
-// less than three.
-struct Pair {
-  __m128d xy, z;
-  Pair operator-(const Pair& q) const { return {_mm_sub_pd(xy, q.xy), _mm_sub_sd(z, q.z)}; }
-};
-
-Pair pair(Handle h) {
-  const float* f = reinterpret_cast<const float*>(h);
-  return {dx::detail::low_pair(f), _mm_cvtss_sd(_mm_setzero_pd(), _mm_load_ss(f + 2))};
-}
-
-double dot(const Pair& p, const Pair& q) {
-  const __m128d xy = _mm_mul_pd(p.xy, q.xy);
-  return _mm_cvtsd_f64(_mm_add_sd(_mm_add_sd(xy, _mm_unpackhi_pd(xy, xy)), _mm_mul_sd(p.z, q.z)));
-}
+Pair pair(Handle h) { return dx::lanes::pair(floats(h)); }
 
 FloatBits distance(double t) { return bits_of(float(t)); }
 FloatBits miss() { return bits_of(-1.0f); }
@@ -56,7 +33,7 @@ struct Box {
 
 Box box(Handle corner1, Handle corner2) {
   const Vec3d p = wide(corner1), q = wide(corner2);
-  Box b{p, q, has_nan(p) || has_nan(q)};
+  Box b{p, q, dx::has_nan(p) || dx::has_nan(q)};
   for (int i = 0; i < 3; ++i) {
     if (q.c[i] < p.c[i]) std::swap(b.lo.c[i], b.hi.c[i]);
   }
@@ -79,18 +56,7 @@ double squared_distance(const Vec3d& p, const Vec3d& q) {
 Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
   const Vec3d s = dx::difference(q, p), px = dx::difference(x, p);
   const double length2 = dx::dot(s, s), t = length2 > 0 ? dx::dot(px, s) / length2 : 0;
-  return along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
-}
-
-// P × Q in the pair layout. With u = (P.x·Q.z − Q.x·P.z, P.y·Q.z − Q.y·P.z), the
-// cross is (u.y, −u.x, P.x·Q.y − P.y·Q.x). Swapping P and Q negates every
-// product difference, so P × Q is −(Q × P) to the bit.
-Pair cross(const Pair& p, const Pair& q) {
-  const __m128d pz = _mm_unpacklo_pd(p.z, p.z), qz = _mm_unpacklo_pd(q.z, q.z);
-  const __m128d u = _mm_sub_pd(_mm_mul_pd(p.xy, qz), _mm_mul_pd(q.xy, pz));
-  const __m128d xy = _mm_xor_pd(_mm_shuffle_pd(u, u, 1), _mm_set_pd(-0.0, 0.0));
-  const __m128d pq = _mm_mul_pd(p.xy, _mm_shuffle_pd(q.xy, q.xy, 1));
-  return {xy, _mm_sub_sd(pq, _mm_unpackhi_pd(pq, pq))};
+  return dx::along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
 }
 
 // Where the ray meets the triangle, two sided, edges and corners included; a
@@ -187,7 +153,7 @@ KV_EXPORT FloatBits Ray_HitPlane(Handle origin, Handle dir, Handle plane) {
   const dx::Vec4 p = vec::get<4>(plane);
   const Vec3d normal{{p.c[0], p.c[1], p.c[2]}}, d = wide(dir);
   const double height = dx::dot(normal, wide(origin)) + p.c[3];
-  if (has_nan(d)) return miss();
+  if (dx::has_nan(d)) return miss();
   if (height == 0) return distance(0);
   const double t = -height / dx::dot(normal, d);
   return t >= 0 && t < kInfinity ? distance(t) : miss();
@@ -248,16 +214,16 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p_h, Handl
   } else if (d3 >= 0 && d4 <= d3) {
     r = b;
   } else if (vc <= 0 && d1 >= 0 && d3 <= 0) {
-    r = along(a, ab, d1 / (d1 - d3));
+    r = dx::along(a, ab, d1 / (d1 - d3));
   } else if (d6 >= 0 && d5 <= d6) {
     r = c;
   } else if (vb <= 0 && d2 >= 0 && d6 <= 0) {
-    r = along(a, ac, d2 / (d2 - d6));
+    r = dx::along(a, ac, d2 / (d2 - d6));
   } else if (va <= 0 && d4 - d3 >= 0 && d5 - d6 >= 0) {
-    r = along(b, dx::difference(c, b), (d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    r = dx::along(b, dx::difference(c, b), (d4 - d3) / ((d4 - d3) + (d5 - d6)));
   } else {
     const double sum = va + vb + vc;
-    r = along(along(a, ab, vb / sum), ac, vc / sum);
+    r = dx::along(dx::along(a, ab, vb / sum), ac, vc / sum);
   }
   vec::put<3>(out, dx::narrow(r));
   return 0;
@@ -272,6 +238,6 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnAABB(Handle out, Handle p, Handle corn
 KV_EXPORT std::int32_t Vec3_ClosestPointOnRay(Handle out, Handle p, Handle origin, Handle dir) {
   const Vec3d o = wide(origin), d = wide(dir);
   const double length2 = dx::dot(d, d), t = length2 > 0 ? dx::dot(dx::difference(point(p), point(origin)), d) / length2 : 0;
-  vec::put<3>(out, dx::narrow(along(o, d, t > 0 ? t : 0)));
+  vec::put<3>(out, dx::narrow(dx::along(o, d, t > 0 ? t : 0)));
   return 0;
 }

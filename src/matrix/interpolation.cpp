@@ -18,7 +18,7 @@ std::int32_t blend(Handle out, Handle a_handle, Handle b_handle, float t, Blend 
   for (int k = 0; k < 3; ++k) {
     const Vec3 p = row(a, k), q = row(b, k);
     rows[k] = how == Spherical    ? vec::slerp(p, q, t)
-              : how == Normalised ? vec::normalized(vec::lerp_wide(vec::wide(p), vec::wide(q), t))
+              : how == Normalised ? vec::normalized(dx::lerp(vec::widen(p), vec::widen(q), t))
                                   : vec::lerp(p, q, t);
   }
   rows[3] = vec::lerp(row(a, 3), row(b, 3), t);

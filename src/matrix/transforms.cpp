@@ -17,14 +17,14 @@ dx::Mat4d turned(const dx::Mat4d& m, const dx::Mat4d& r, Side side) {
 }
 
 std::int32_t turn(Handle out, Handle in, const dx::Mat4d& r, Side side) {
-  put(out, dx::narrow(turned(dx::wide(get(in)), r, side)));
+  put(out, dx::narrow(turned(dx::widen(get(in)), r, side)));
   return 0;
 }
 
 // Three turns, X, then Y, then Z: in·Rx·Ry·Rz about the world axes, Rz·Ry·Rx·in
 // about the matrix's own (own X first).
 std::int32_t turn_xyz(Handle out, Handle in, float ax, float ay, float az, Side side) {
-  dx::Mat4d m = dx::wide(get(in));
+  dx::Mat4d m = dx::widen(get(in));
   m = turned(m, dx::rotation_about(0, ax), side);
   m = turned(m, dx::rotation_about(1, ay), side);
   put(out, dx::narrow(turned(m, dx::rotation_about(2, az), side)));

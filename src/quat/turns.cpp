@@ -10,7 +10,7 @@ namespace {
 enum Side { World, Local };
 
 // q then r about the world axes, r then q about q's own; in double, rounded once.
-Qd turned(Handle q, const Qd& r, Side side) { return side == World ? then(wide(get(q)), r) : then(r, wide(get(q))); }
+Quatd turned(Handle q, const Quatd& r, Side side) { return side == World ? then(widen(get(q)), r) : then(r, widen(get(q))); }
 
 std::int32_t single(Handle out, Handle q, int axis, float angle, Side side) {
   put(out, narrow(normalized(turned(q, about_axis(axis, angle), side))));
@@ -33,14 +33,14 @@ KV_EXPORT std::int32_t Quat_RotateLocalZ(Handle o, Handle q, float a) { return s
 
 // q then rx then ry then rz, not renormalised.
 KV_EXPORT std::int32_t Quat_RotateXYZ(Handle o, Handle q, float ax, float ay, float az) {
-  put(o, narrow(then(wide(get(q)), rotation_xyz(ax, ay, az))));
+  put(o, narrow(then(widen(get(q)), rotation_xyz(ax, ay, az))));
   return 0;
 }
 
 // rx then q, ry then that, rz then that: own X first, then the new own Y, then
 // the new own Z, made unit length (once: each turn keeps the length).
 KV_EXPORT std::int32_t Quat_RotateLocalXYZ(Handle o, Handle q, float ax, float ay, float az) {
-  const Qd r = then(about_axis(2, az), then(about_axis(1, ay), then(about_axis(0, ax), wide(get(q)))));
+  const Quatd r = then(about_axis(2, az), then(about_axis(1, ay), then(about_axis(0, ax), widen(get(q)))));
   put(o, narrow(normalized(r)));
   return 0;
 }

@@ -18,9 +18,9 @@ std::int32_t barycentric(Handle out, Handle a, Handle b, Handle c, float f, floa
 // In double throughout, each weight rounded once.
 template <int N>
 std::int32_t weights_of(Handle weights, Handle p, Handle a_handle, Handle b, Handle c) {
-  const W<N> a = wide(get<N>(a_handle));
-  const W<N> e0 = combine(wide(get<N>(b)), 1, a, -1), e1 = combine(wide(get<N>(c)), 1, a, -1);
-  const W<N> e2 = combine(wide(get<N>(p)), 1, a, -1);
+  const Wide<N> a = widen(get<N>(a_handle));
+  const Wide<N> e0 = combine(widen(get<N>(b)), 1, a, -1), e1 = combine(widen(get<N>(c)), 1, a, -1);
+  const Wide<N> e2 = combine(widen(get<N>(p)), 1, a, -1);
   const double d00 = dot(e0, e0), d01 = dot(e0, e1), d11 = dot(e1, e1), d20 = dot(e2, e0), d21 = dot(e2, e1);
   const double denom = d00 * d11 - d01 * d01;
   const double y = (d11 * d20 - d01 * d21) / denom, z = (d00 * d21 - d01 * d20) / denom;

@@ -14,7 +14,7 @@ std::int32_t lerp_command(Handle out, Handle a, Handle b, float t) {
 
 template <int N>
 std::int32_t nlerp_command(Handle out, Handle a, Handle b, float t) {
-  put(out, normalized(lerp_wide(wide(get<N>(a)), wide(get<N>(b)), t)));
+  put(out, normalized(dx::lerp(widen(get<N>(a)), widen(get<N>(b)), t)));
   return 0;
 }
 
@@ -26,28 +26,28 @@ std::int32_t slerp_command(Handle out, Handle a, Handle b, float t) {
 
 // p·(2t³ − 3t² + 1) + q·(3t² − 2t³): the cubic ease curve and its complement.
 template <int N>
-W<N> ease(const W<N>& p, const W<N>& q, double t) {
+Wide<N> ease(const Wide<N>& p, const Wide<N>& q, double t) {
   const double t2 = t * t, t3 = t2 * t;
   return combine(p, 2 * t3 - 3 * t2 + 1, q, 3 * t2 - 2 * t3);
 }
 
 template <int N>
 std::int32_t cerp_command(Handle out, Handle a, Handle b, float t) {
-  put(out, narrow(ease(wide(get<N>(a)), wide(get<N>(b)), t)));
+  put(out, narrow(ease(widen(get<N>(a)), widen(get<N>(b)), t)));
   return 0;
 }
 
 // Corners p0 at (0, 0), p1 at (1, 0), p2 at (0, 1), p3 at (1, 1): along u, then v.
 template <int N, class Blend>
 std::int32_t patch(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v, Blend blend) {
-  const W<N> near = blend(wide(get<N>(p0)), wide(get<N>(p1)), u), far = blend(wide(get<N>(p2)), wide(get<N>(p3)), u);
+  const Wide<N> near = blend(widen(get<N>(p0)), widen(get<N>(p1)), u), far = blend(widen(get<N>(p2)), widen(get<N>(p3)), u);
   put(out, narrow(blend(near, far, v)));
   return 0;
 }
 
 template <int N>
 std::int32_t bilerp_command(Handle out, Handle p0, Handle p1, Handle p2, Handle p3, float u, float v) {
-  return patch<N>(out, p0, p1, p2, p3, u, v, lerp_wide<N>);
+  return patch<N>(out, p0, p1, p2, p3, u, v, dx::lerp<N>);
 }
 
 template <int N>

@@ -10,21 +10,21 @@ namespace {
 // clamped to [0, 1], in double: a when t is below 0 or not a number (a
 // zero-length segment gives 0 / 0), b when above 1.
 template <int N>
-W<N> closest(const W<N>& p, const W<N>& a, const W<N>& b) {
-  const W<N> w = combine(p, 1, a, -1), d = combine(b, 1, a, -1);
+Wide<N> closest(const Wide<N>& p, const Wide<N>& a, const Wide<N>& b) {
+  const Wide<N> w = combine(p, 1, a, -1), d = combine(b, 1, a, -1);
   const double t = dot(w, d) / dot(d, d);
   return combine(a, 1, d, !(t >= 0) ? 0 : t > 1 ? 1 : t);
 }
 
 template <int N>
 std::int32_t closest_command(Handle out, Handle p, Handle a, Handle b) {
-  put(out, narrow(closest(wide(get<N>(p)), wide(get<N>(a)), wide(get<N>(b)))));
+  put(out, narrow(closest(widen(get<N>(p)), widen(get<N>(a)), widen(get<N>(b)))));
   return 0;
 }
 
 template <int N>
 FloatBits distance_command(Handle p_handle, Handle a, Handle b) {
-  const W<N> p = wide(get<N>(p_handle)), offset = combine(closest(p, wide(get<N>(a)), wide(get<N>(b))), 1, p, -1);
+  const Wide<N> p = widen(get<N>(p_handle)), offset = combine(closest(p, widen(get<N>(a)), widen(get<N>(b))), 1, p, -1);
   return bits_of(float(sm::sqrt(dot(offset, offset))));
 }
 
@@ -33,10 +33,10 @@ FloatBits distance_command(Handle p_handle, Handle a, Handle b) {
 // ones. Parallel vectors give 0, opposite ones π; a zero vector gives NaN.
 template <int N>
 FloatBits angle_command(Handle a_handle, Handle b_handle) {
-  const W<N> a = wide(get<N>(a_handle)), b = wide(get<N>(b_handle));
+  const Wide<N> a = widen(get<N>(a_handle)), b = widen(get<N>(b_handle));
   const double la = sm::sqrt(dot(a, a)), lb = sm::sqrt(dot(b, b));
   if (la == 0 || lb == 0) return bits_of(__builtin_nanf(""));
-  const W<N> difference = combine(a, lb, b, -la), sum = combine(a, lb, b, la);
+  const Wide<N> difference = combine(a, lb, b, -la), sum = combine(a, lb, b, la);
   return bits_of(float(2 * sm::atan2(sm::sqrt(dot(difference, difference)), sm::sqrt(dot(sum, sum)))));
 }
 
