@@ -2,7 +2,6 @@
 
 #include "dx/plane.h"
 #include "frame/scalar_math.h"
-#include "host/cameras.h"
 
 using namespace kv;
 using dx::Mat4;
@@ -88,13 +87,6 @@ KV_EXPORT std::int32_t Frustum_Copy(Handle destination, Handle source) {
 // overlap it.
 KV_EXPORT std::int32_t Frustum_ExtractVP(Handle f, Handle matrix) {
   store(f, geometry::extract(load<Mat4>(matrix)));
-  return 0;
-}
-
-// The planes of the camera's view × projection. An absent camera (or the host's
-// function not bound) gives the planes of the identity: the cube from −1 to 1.
-KV_EXPORT std::int32_t Frustum_ExtractCamera(Handle f, std::int32_t camera) {
-  store(f, geometry::extract(host::camera_view_projection(host::camera_record(camera))));
   return 0;
 }
 

@@ -32,5 +32,4 @@ KV_EXPORT std::int32_t Frustum_SetPlanes(kv::Handle frustum, kv::Handle right, k
                                          kv::Handle top, kv::Handle far, kv::Handle near);
 KV_EXPORT std::int32_t Frustum_Copy(kv::Handle destination, kv::Handle source);
 KV_EXPORT std::int32_t Frustum_ExtractVP(kv::Handle frustum, kv::Handle matrix);
-KV_EXPORT std::int32_t Frustum_ExtractCamera(kv::Handle frustum, std::int32_t camera);
 KV_EXPORT std::int32_t Frustum_Normalize(kv::Handle frustum);

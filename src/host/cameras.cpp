@@ -1,6 +1,7 @@
 #include "host/cameras.h"
 
 #include "dx/vector.h"
+#include "geometry/frustum.h"
 #include "host/records.h"
 #include "matrix/mat.h"
 
@@ -82,4 +83,11 @@ KV_EXPORT std::int32_t Vec3_UnProjectCamera(Handle out, Handle point, std::int32
 }
 KV_EXPORT std::int32_t Vec3_UnProjectCameraEx(Handle out, Handle point, std::int32_t camera, Handle world) {
   return through_camera(dx::vec3_unproject, out, point, camera, mat::get(world));
+}
+
+// The planes of the camera's view × projection. An absent camera (or the host's
+// function not bound) gives the planes of the identity: the cube from −1 to 1.
+KV_EXPORT std::int32_t Frustum_ExtractCamera(Handle f, std::int32_t camera) {
+  store(f, geometry::extract(host::camera_view_projection(host::camera_record(camera))));
+  return 0;
 }

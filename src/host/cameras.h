@@ -1,5 +1,5 @@
 // A host camera's view and projection matrices, position and axes, its
-// projection set, and points projected to its viewport and back. For an absent
+// projection set, points projected to its viewport and back, and its frustum. For an absent
 // camera (or the host's function not bound) the getters give the identity or
 // (0, 0, 0) and Mat4_SetCameraProjection writes nothing.
 #pragma once
@@ -20,6 +20,7 @@ KV_EXPORT std::int32_t Vec3_ProjectCamera(kv::Handle out, kv::Handle point, std:
 KV_EXPORT std::int32_t Vec3_ProjectCameraEx(kv::Handle out, kv::Handle point, std::int32_t camera, kv::Handle world);
 KV_EXPORT std::int32_t Vec3_UnProjectCamera(kv::Handle out, kv::Handle point, std::int32_t camera);
 KV_EXPORT std::int32_t Vec3_UnProjectCameraEx(kv::Handle out, kv::Handle point, std::int32_t camera, kv::Handle world);
+KV_EXPORT std::int32_t Frustum_ExtractCamera(kv::Handle frustum, std::int32_t camera);
 
 namespace kv::host {
 

@@ -10,6 +10,7 @@
 #include "dx/matrix.h"
 #include "dx/types.h"
 #include "frame/abi.h"
+#include "dx/rotation.h"
 #include "vector/angles.h"
 #include "vector/vec.h"
 
@@ -17,6 +18,8 @@ namespace kv::mat {
 
 using dx::Mat4;
 using dx::Quat;
+using dx::Basis;
+using dx::facing;
 using dx::Vec3;
 
 inline Mat4 get(Handle h) { return load<Mat4>(h); }
@@ -70,35 +73,10 @@ inline Mat4 rotation_xyz(float ax, float ay, float az) {
   return dx::narrow(dx::product(dx::product(rotation_about(0, ax), rotation_about(1, ay)), rotation_about(2, az)));
 }
 
-// The unit rows right, up and look of an object whose look axis points along
-// `look` (right = up × look, up' = look × right), in double. A zero look gives
-// the identity's rows. An up within 1e-6 of the look's line (or zero) is
-// replaced by the world axis least aligned with the look: the first of x, y, z
-// whose component of the unit look is smallest in size.
-struct Basis {
-  dx::Vec3d right, up, look;
-};
-
-inline Basis facing(const dx::Vec3d& look, dx::Vec3d up) {
-  const dx::Vec3d z = dx::unit(look);
-  if (z.c[0] == 0 && z.c[1] == 0 && z.c[2] == 0) return {{{1, 0, 0}}, {{0, 1, 0}}, {{0, 0, 1}}};
-  const dx::Vec3d across = dx::cross(up, z);
-  if (sm::sqrt(dx::dot(across, across)) <= 1e-6 * sm::sqrt(dx::dot(up, up))) {
-    int least = 0;
-    for (int i = 1; i < 3; ++i) {
-      if (std::fabs(z.c[i]) < std::fabs(z.c[least])) least = i;
-    }
-    up = {{0, 0, 0}};
-    up.c[least] = 1;
-  }
-  const dx::Vec3d x = dx::unit(dx::cross(up, z));
-  return {x, dx::cross(z, x), z};
-}
-
 // The angles (ax, ay, az) in radians for which rotation_xyz gives m's rotation.
 inline dx::Vec3d euler_angles(const Mat4& m) {
   const auto& e = m.m;
-  return vec::euler_angles({e[0][0], e[0][1], e[0][2], e[1][0], e[1][1], e[1][2], e[2][0], e[2][1], e[2][2]});
+  return dx::euler_angles({e[0][0], e[0][1], e[0][2], e[1][0], e[1][1], e[1][2], e[2][0], e[2][1], e[2][2]});
 }
 
 }  // namespace kv::mat

@@ -1,7 +1,7 @@
 #include "quat/construction.h"
 
 #include "frame/pool.h"
-#include "matrix/mat.h"
+#include "dx/rotation.h"
 #include "quat/quat.h"
 #include "vector/angles.h"
 #include "vector/construction.h"
@@ -62,28 +62,13 @@ KV_EXPORT std::int32_t Quat_RotationAxisVec(Handle q, Handle axis, float angle) 
   return fill(q, narrow(about(vec::get<3>(axis), angle)));
 }
 
-// The turn from one direction to another by the smaller angle, in double:
-// (f × t, |f|·|t| + f·t) made unit length. Opposite directions (1 + cos below
-// 1e-6) turn half a turn about f × x, or about f × y when f lies near the x axis
-// (|f.x| ≥ 0.9·|f|); a zero direction gives the identity.
 KV_EXPORT std::int32_t Quat_RotationArc(Handle q, Handle from, Handle to) {
-  const dx::Vec3d f = dx::widen(vec::get<3>(from)), t = dx::widen(vec::get<3>(to));
-  const double lengths = sm::sqrt(dx::dot(f, f) * dx::dot(t, t)), along = dx::dot(f, t);
-  if (lengths == 0) return fill(q, {0, 0, 0, 1});
-  dx::Vec3d axis = dx::cross(f, t);
-  double w = lengths + along;
-  if (1 + along / lengths < 1e-6) {
-    const bool near_x = std::fabs(f.c[0]) >= 0.9 * sm::sqrt(dx::dot(f, f));
-    axis = dx::cross(f, near_x ? dx::Vec3d{{0, 1, 0}} : dx::Vec3d{{1, 0, 0}});
-    w = 0;
-  }
-  const double n = sm::sqrt(dx::dot(axis, axis) + w * w);
-  return fill(q, {float(axis.c[0] / n), float(axis.c[1] / n), float(axis.c[2] / n), float(w / n)});
+  return fill(q, narrow(dx::arc(dx::widen(vec::get<3>(from)), dx::widen(vec::get<3>(to)))));
 }
 
 // The rotation of Mat4_FaceLH for an object at the origin facing along dir.
 KV_EXPORT std::int32_t Quat_LookRotation(Handle q, Handle dir, Handle up) {
-  const mat::Basis b = mat::facing(dx::widen(vec::get<3>(dir)), dx::widen(vec::get<3>(up)));
+  const dx::Basis b = dx::facing(dx::widen(vec::get<3>(dir)), dx::widen(vec::get<3>(up)));
   const double m[3][3] = {{b.right.c[0], b.right.c[1], b.right.c[2]},
                           {b.up.c[0], b.up.c[1], b.up.c[2]},
                           {b.look.c[0], b.look.c[1], b.look.c[2]}};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dx/quaternion.h"
+#include "dx/rotation.h"
 #include "dx/types.h"
 #include "frame/abi.h"
 #include "vector/angles.h"
@@ -48,7 +49,7 @@ inline Quatd rotation_xyz(float ax, float ay, float az) {
 // whatever q's length.
 inline dx::Vec3d euler_angles(const Quat& q) {
   const double x = q.x, y = q.y, z = q.z, w = q.w, xx = x * x, yy = y * y, zz = z * z, ww = w * w;
-  return vec::euler_angles({ww + xx - yy - zz, 2 * (x * y + z * w), 2 * (x * z - y * w), 2 * (x * y - z * w),
+  return dx::euler_angles({ww + xx - yy - zz, 2 * (x * y + z * w), 2 * (x * z - y * w), 2 * (x * y - z * w),
                             ww - xx + yy - zz, 2 * (y * z + x * w), 2 * (x * z + y * w), 2 * (y * z - x * w),
                             ww - xx - yy + zz});
 }

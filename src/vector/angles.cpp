@@ -56,30 +56,6 @@ std::int32_t direction_2d(Handle result, double angle) {
 
 }  // namespace
 
-// The pitch is atan2(−m13, |(m23, m33)|): the arc sine of −m13 for a rotation,
-// but never outside ±π/2, never NaN for a rotation rounded to single, and exact
-// at the pole, where the arc sine of a length a hair off 1 is off by its square
-// root. Away from the pole, ax = atan2(m23, m33) and az = atan2(m12, m11). Near
-// it (cos ay below 2^-7) those two are ill-determined apart, while ax − az (pitch
-// up) or ax + az (pitch down) is not: it comes from m21, m22, m31, m32 for every
-// pitch, and az is made from it and ax, so the angles rebuild the rotation. At
-// the pole itself (cos ay below 2^-20, where ax is noise) that turn is split
-// evenly between ax and az.
-dx::Vec3d euler_angles(const RotationElements& e) {
-  constexpr double kNearPole = 1.0 / 128, kPole = 1.0 / 1048576, kPi = 3.141592653589793;
-  const double across = sm::sqrt(e.m23 * e.m23 + e.m33 * e.m33);
-  const double ay = sm::atan2(-e.m13, across);
-  const double cos_ay = across / sm::sqrt(e.m13 * e.m13 + across * across);
-  if (!(cos_ay < kNearPole)) return {{sm::atan2(e.m23, e.m33), ay, sm::atan2(e.m12, e.m11)}};
-  const double up = e.m13 <= 0 ? 1 : -1;
-  const double turn = up > 0 ? sm::atan2(e.m21 - e.m32, e.m22 + e.m31) : sm::atan2(-(e.m21 + e.m32), e.m22 - e.m31);
-  const double ax = cos_ay < kPole ? turn / 2 : sm::atan2(e.m23, e.m33);
-  double az = up * (ax - turn);
-  if (az > kPi) az -= 2 * kPi;
-  if (az <= -kPi) az += 2 * kPi;
-  return {{ax, ay, az}};
-}
-
 std::int32_t put_angles(Handle out, const dx::Vec3d& radians, double unit) {
   put<3>(out, {float(radians.c[0] * unit), float(radians.c[1] * unit), float(radians.c[2] * unit)});
   return 0;

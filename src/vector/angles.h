@@ -14,17 +14,6 @@ inline constexpr float kRadToDeg = 57.2957802f;
 // One turn in radians, held in double for wrapping.
 inline constexpr double kTurn = 6.283185307179586;
 
-// The elements of a rotation matrix that Euler angles are read from, in double:
-// a matrix's own, or a quaternion's times its squared length. Every angle is a
-// quotient of elements, so that common scale does not matter.
-struct RotationElements {
-  double m11, m12, m13, m21, m22, m23, m31, m32, m33;
-};
-
-// The angles (ax, ay, az) in radians for which the X-then-Y-then-Z rotation gives
-// these elements, ay in [−π/2, π/2].
-dx::Vec3d euler_angles(const RotationElements& e);
-
 // Euler angles in radians stored into a Vec3, each multiplied by `unit` (1, or
 // kRadToDeg for degrees) and rounded once.
 std::int32_t put_angles(Handle out, const dx::Vec3d& radians, double unit);
