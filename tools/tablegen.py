@@ -10,8 +10,9 @@ and their export list (--def-checked).
 Fails on any line it cannot read, on a duplicate string number, on an export
 that one row marks built and another not, on a built export without a signature
 line, on a signature whose letters disagree with a row that reaches it, on an
-argument without an arg line to say what it is, and on a D3DX counterpart line
-that names an argument the export does not have."""
+argument without an arg line to say what it is, on a D3DX counterpart line
+that names an argument the export does not have, and on a {kName} that is no
+cut-off of tolerances.h (the texts quote the code's cut-offs that way)."""
 
 import argparse
 import os
@@ -89,8 +90,23 @@ class Param:
         return "F" if self.kind in FLOATS else "L"
 
 
+TOLERANCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "frame", "tolerances.h")
+
+
+def read_tolerances(path):
+    """The cut-offs of tolerances.h by name, as the texts quote them: 2^-20 for
+    0x1p-20, a decimal without its f."""
+    values = {}
+    with open(path, encoding="utf-8") as f:
+        for name, literal in re.findall(r"inline constexpr \w+ (k\w+) = ([^;]+);", f.read()):
+            hexa = re.match(r"^0x1p(-?\d+)$", literal)
+            values[name] = f"2^{hexa.group(1)}" if hexa else literal.rstrip("f")
+    return values
+
+
 class Table:
     def __init__(self, path):
+        self.tolerances = read_tolerances(TOLERANCES)
         self.rows = OrderedDict()
         self.loose = OrderedDict()
         self.plugin = []
@@ -110,6 +126,10 @@ class Table:
     def _read(self, line):
         if re.match(r"^\s*(#|$)", line):
             return
+        for name in re.findall(r"\{(k\w+)\}", line):
+            if name not in self.tolerances:
+                raise TableError(f"{{{name}}} is no cut-off of tolerances.h: {line}")
+            line = line.replace("{" + name + "}", self.tolerances[name])
         words = line.split()
         kind = words[0]
         if kind == "row":

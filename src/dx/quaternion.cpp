@@ -5,6 +5,7 @@
 #include "dx/vector.h"
 #include "dx/wide.h"
 #include "frame/scalar_math.h"
+#include "frame/tolerances.h"
 
 namespace kv::dx {
 namespace {
@@ -49,7 +50,7 @@ struct Weights {
 Weights slerp_weights(double d, double t) {
   const double sign = d < 0 ? -1 : 1;
   d *= sign;
-  if (!(1 - d > double(0.001f))) return {1 - t, sign * t};
+  if (!(1 - d > double(tolerance::kQuatSlerpStraight))) return {1 - t, sign * t};
   const double k = 1 / sm::sqrt(1 - d * d);
   const sm::SinCos st = sm::sincos(t * sm::acos(d));
   const double b = st.sin * k;

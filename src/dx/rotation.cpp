@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "frame/tolerances.h"
+
 namespace kv::dx {
 
 // The pitch is atan2(−m13, |(m23, m33)|): the arc sine of −m13 for a rotation,
@@ -14,14 +16,14 @@ namespace kv::dx {
 // the pole itself (cos ay below 2^-20, where ax is noise) that turn is split
 // evenly between ax and az.
 Vec3d euler_angles(const RotationElements& e) {
-  constexpr double kNearPole = 1.0 / 128, kPole = 1.0 / 1048576, kPi = 3.141592653589793;
+  constexpr double kPi = 3.141592653589793;
   const double across = sm::sqrt(e.m23 * e.m23 + e.m33 * e.m33);
   const double ay = sm::atan2(-e.m13, across);
   const double cos_ay = across / sm::sqrt(e.m13 * e.m13 + across * across);
-  if (!(cos_ay < kNearPole)) return {{sm::atan2(e.m23, e.m33), ay, sm::atan2(e.m12, e.m11)}};
+  if (!(cos_ay < tolerance::kEulerNearPole)) return {{sm::atan2(e.m23, e.m33), ay, sm::atan2(e.m12, e.m11)}};
   const double up = e.m13 <= 0 ? 1 : -1;
   const double turn = up > 0 ? sm::atan2(e.m21 - e.m32, e.m22 + e.m31) : sm::atan2(-(e.m21 + e.m32), e.m22 - e.m31);
-  const double ax = cos_ay < kPole ? turn / 2 : sm::atan2(e.m23, e.m33);
+  const double ax = cos_ay < tolerance::kEulerPole ? turn / 2 : sm::atan2(e.m23, e.m33);
   double az = up * (ax - turn);
   if (az > kPi) az -= 2 * kPi;
   if (az <= -kPi) az += 2 * kPi;
@@ -32,7 +34,7 @@ Basis facing(const Vec3d& look, Vec3d up) {
   const Vec3d z = unit(look);
   if (z.c[0] == 0 && z.c[1] == 0 && z.c[2] == 0) return {{{1, 0, 0}}, {{0, 1, 0}}, {{0, 0, 1}}};
   const Vec3d across = cross(up, z);
-  if (sm::sqrt(dot(across, across)) <= 1e-6 * sm::sqrt(dot(up, up))) {
+  if (sm::sqrt(dot(across, across)) <= tolerance::kUpParallel * sm::sqrt(dot(up, up))) {
     int least = 0;
     for (int i = 1; i < 3; ++i) {
       if (std::fabs(z.c[i]) < std::fabs(z.c[least])) least = i;
@@ -49,8 +51,8 @@ Quatd arc(const Vec3d& f, const Vec3d& t) {
   if (lengths == 0) return {0, 0, 0, 1};
   Vec3d axis = cross(f, t);
   double w = lengths + along;
-  if (1 + along / lengths < 1e-6) {
-    const bool near_x = std::fabs(f.c[0]) >= 0.9 * sm::sqrt(dot(f, f));
+  if (1 + along / lengths < tolerance::kArcOpposite) {
+    const bool near_x = std::fabs(f.c[0]) >= tolerance::kArcNearX * sm::sqrt(dot(f, f));
     axis = cross(f, near_x ? Vec3d{{0, 1, 0}} : Vec3d{{1, 0, 0}});
     w = 0;
   }

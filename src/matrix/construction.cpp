@@ -65,7 +65,7 @@ KV_EXPORT std::int32_t Mat4_IsIdentity(Handle h) {
 }
 
 // The vectors' comparisons over sixteen elements: under 1.2e-8 apart, or within eps.
-KV_EXPORT std::int32_t Mat4_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 16, vec::kEqualTolerance, true); }
+KV_EXPORT std::int32_t Mat4_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 16, tolerance::kIsEqual, true); }
 KV_EXPORT std::int32_t Mat4_IsEqualEps(Handle a, Handle b, float eps) { return vec::equal_within(a, b, 16, eps, false); }
 
 KV_EXPORT std::int32_t Mat4_Scaling(Handle h, float sx, float sy, float sz) {

@@ -76,7 +76,7 @@ KV_EXPORT std::int32_t Quat_LookRotation(Handle q, Handle dir, Handle up) {
 }
 
 // The vectors' comparisons over four components: under 1.2e-8 apart, or within eps.
-KV_EXPORT std::int32_t Quat_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 4, vec::kEqualTolerance, true); }
+KV_EXPORT std::int32_t Quat_IsEqual(Handle a, Handle b) { return vec::equal_within(a, b, 4, tolerance::kIsEqual, true); }
 KV_EXPORT std::int32_t Quat_IsEqualEps(Handle a, Handle b, float eps) { return vec::equal_within(a, b, 4, eps, false); }
 
 // The rotation in m's upper 3×3, with the sign the trace branch gives.

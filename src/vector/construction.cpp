@@ -74,9 +74,9 @@ KV_EXPORT std::int32_t Vec2_Copy(Handle destination, Handle source) { return cop
 KV_EXPORT std::int32_t Vec3_Copy(Handle destination, Handle source) { return copy<3>(destination, source); }
 KV_EXPORT std::int32_t Vec4_Copy(Handle destination, Handle source) { return copy<4>(destination, source); }
 
-KV_EXPORT std::int32_t Vec2_IsEqual(Handle a, Handle b) { return equal_within(a, b, 2, kEqualTolerance, true); }
-KV_EXPORT std::int32_t Vec3_IsEqual(Handle a, Handle b) { return equal_within(a, b, 3, kEqualTolerance, true); }
-KV_EXPORT std::int32_t Vec4_IsEqual(Handle a, Handle b) { return equal_within(a, b, 4, kEqualTolerance, true); }
+KV_EXPORT std::int32_t Vec2_IsEqual(Handle a, Handle b) { return equal_within(a, b, 2, tolerance::kIsEqual, true); }
+KV_EXPORT std::int32_t Vec3_IsEqual(Handle a, Handle b) { return equal_within(a, b, 3, tolerance::kIsEqual, true); }
+KV_EXPORT std::int32_t Vec4_IsEqual(Handle a, Handle b) { return equal_within(a, b, 4, tolerance::kIsEqual, true); }
 KV_EXPORT std::int32_t Vec2_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 2, eps, false); }
 KV_EXPORT std::int32_t Vec3_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 3, eps, false); }
 KV_EXPORT std::int32_t Vec4_IsEqualEps(Handle a, Handle b, float eps) { return equal_within(a, b, 4, eps, false); }

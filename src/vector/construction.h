@@ -2,11 +2,7 @@
 #pragma once
 
 #include "frame/abi.h"
-
-namespace kv::vec {
-// The IsEqual tolerance, 1.2e-8 as a single (bits 0x324E288F).
-inline constexpr float kEqualTolerance = 1.2e-8f;
-}  // namespace kv::vec
+#include "frame/tolerances.h"
 
 KV_EXPORT kv::Handle Vec2_MakeNewEx(float x, float y);
 KV_EXPORT kv::Handle Vec3_MakeNewEx(float x, float y, float z);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dx/vector.h"
+#include "frame/tolerances.h"
 #include "vector/vec.h"
 
 namespace kv::vec {
@@ -40,11 +41,11 @@ inline V<N> slerp(const V<N>& a_single, const V<N>& b_single, float t) {
   const Wide<N> a = widen(a_single);
   Wide<N> b = widen(b_single);
   double d = dot(a, b);
-  if (d < -0x1p-20 * sm::sqrt(dot(a, a) * dot(b, b))) {
+  if (d < -tolerance::kSlerpFlip * sm::sqrt(dot(a, a) * dot(b, b))) {
     b = combine(b, -1, b, 0);
     d = -d;
   }
-  if (float(d) > 0.9995f) return normalized(dx::lerp(a, b, t));
+  if (float(d) > tolerance::kSlerpStraight) return normalized(dx::lerp(a, b, t));
   const double theta = sm::acos(d) * t;
   const Wide<N> r = combine(b, 1, a, -d);
   const double length = sm::sqrt(dot(r, r));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dx/vector.h"
+#include "frame/tolerances.h"
 #include "vector/vec.h"
 
 using namespace kv;
@@ -25,7 +26,7 @@ KV_EXPORT std::int32_t Vec3_VertexTBN(Handle tangent, Handle binormal, Handle no
     const V<2> w0 = get<2>(uv0), w1 = get<2>(uv1), w2 = get<2>(uv2);
     const double du1 = double(w1.x()) - w0.x(), dv1 = double(w1.y()) - w0.y();
     const double du2 = double(w2.x()) - w0.x(), dv2 = double(w2.y()) - w0.y();
-    const double det = du1 * dv2 - du2 * dv1, r = std::fabs(det) > 0.0001 ? 1 / det : 1;
+    const double det = du1 * dv2 - du2 * dv1, r = std::fabs(det) > tolerance::kTangentSingular ? 1 / det : 1;
     for (int k = 0; k < 3; ++k) {
       t[k] = float((dv2 * e1.c[k] - dv1 * e2.c[k]) * r);
       b[k] = float((du1 * e2.c[k] - du2 * e1.c[k]) * r);

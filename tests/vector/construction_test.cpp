@@ -18,7 +18,7 @@ const float kInf = std::numeric_limits<float>::infinity();
 const float kTolerance = from_bits(0x324E288Fu);
 
 TEST(EqualTolerance, IsTheSingleOfOnePointTwoTimesTenToTheMinusEight) {
-  EXPECT_EQ(bits(vec::kEqualTolerance), 0x324E288Fu);
+  EXPECT_EQ(bits(tolerance::kIsEqual), 0x324E288Fu);
 }
 
 TEST_F(VectorConstruction, MakeNewExStoresTheComponentsAndDeleteReleasesThem) {
