@@ -15,6 +15,7 @@ that names an argument the export does not have, and on a {kName} that is no
 cut-off of tolerances.h (the texts quote the code's cut-offs that way)."""
 
 import argparse
+import fnmatch
 import os
 import re
 import sys
@@ -213,11 +214,12 @@ class Table:
             family, params, _ = self.sigs[row.export]
             for word in self.arg_names.get(row.number, [p.name for p in params]):
                 name = word.partition(":")[0]
-                if not any((scope, name) in self.arg_texts for scope in (row.keyword, row.export, family, "*")):
+                if not self.arg_text(row, family, name):
                     raise TableError(f"row {row.number} {row.keyword}: no arg line says what {name} is")
         keywords = {r.keyword for r in self.rows.values()}
         for scope, name in self.arg_texts:
-            if scope != "*" and scope not in self.families and scope not in self.sigs and scope not in keywords:
+            if (scope != "*" and scope not in self.families and scope not in keywords
+                    and not any(fnmatch.fnmatchcase(e, scope) for e in self.sigs)):
                 raise TableError(f"arg {scope} {name}: no such keyword, export or family")
         for export, (function, args) in self.oracles.items():
             if export not in self.sigs:
@@ -228,6 +230,15 @@ class Table:
                 names = [n for n in (m.groups() if m else []) if n]
                 if not m or (arg != "0" and any(n not in params for n in names)):
                     raise TableError(f"oracle {export}: {arg} is not one of its arguments")
+
+    def arg_text(self, row, family, name):
+        """What an argument is: said for the keyword, the export, the export's sizes
+        (a scope like Vec?_Add names Vec2_Add, Vec3_Add and Vec4_Add), the family or all."""
+        sizes = re.sub(r"^Vec[234]_", "Vec?_", row.export)
+        for scope in (row.keyword, row.export, sizes, family, "*"):
+            if (scope, name) in self.arg_texts:
+                return self.arg_texts[(scope, name)]
+        return ""
 
     def built_exports(self):
         names = {row.export for row in self.rows.values() if row.state == "built"}
@@ -398,13 +409,6 @@ def kind_words(p, own_type, shared):
     return text
 
 
-def arg_text(table, row, family, name):
-    for scope in (row.keyword, row.export, family, "*"):
-        if (scope, name) in table.arg_texts:
-            return table.arg_texts[(scope, name)]
-    return ""
-
-
 def result_words(result):
     if result in HANDLES:
         return f"the handle of a new {result} (0 when no memory is left)"
@@ -444,7 +448,7 @@ def reference(table):
                     forms.append({
                         "row": row, "names": names, "result": result,
                         "home": home if home != k else None,
-                        "args": [(n, kind_words(p, kind or t, shared), arg_text(table, row, fam, n))
+                        "args": [(n, kind_words(p, kind or t, shared), table.arg_text(row, fam, n))
                                  for p, (n, _, kind) in zip(params, renamed)],
                     })
                 entries.append({"keyword": k, "forms": forms})
