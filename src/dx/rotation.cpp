@@ -50,13 +50,18 @@ Quatd arc(const Vec3d& f, const Vec3d& t) {
   const double lengths = sm::sqrt(dot(f, f) * dot(t, t)), along = dot(f, t);
   if (lengths == 0) return {0, 0, 0, 1};
   Vec3d axis = cross(f, t);
-  double w = lengths + along;
-  if (1 + along / lengths < tolerance::kArcOpposite) {
+  // Each product of two singles is exact in double, so the cross product is zero
+  // exactly when the directions are parallel; opposite ones then have w = 0, which
+  // the rounding of |f|·|t| may leave a hair off.
+  const bool parallel = axis.c[0] == 0 && axis.c[1] == 0 && axis.c[2] == 0;
+  double w = parallel && along < 0 ? 0 : lengths + along;
+  double n = sm::sqrt(dot(axis, axis) + w * w);
+  if (n < 0x1p-1022) {
     const bool near_x = std::fabs(f.c[0]) >= tolerance::kArcNearX * sm::sqrt(dot(f, f));
     axis = cross(f, near_x ? Vec3d{{0, 1, 0}} : Vec3d{{1, 0, 0}});
     w = 0;
+    n = sm::sqrt(dot(axis, axis));
   }
-  const double n = sm::sqrt(dot(axis, axis) + w * w);
   return {axis.c[0] / n, axis.c[1] / n, axis.c[2] / n, w / n};
 }
 

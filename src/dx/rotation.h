@@ -30,9 +30,10 @@ struct Basis {
 Basis facing(const Vec3d& look, Vec3d up);
 
 // The turn from one direction to another by the smaller angle:
-// (f × t, |f|·|t| + f·t) made unit length. Opposite directions (1 + cos below
-// 1e-6) turn half a turn about f × x, or about f × y when f lies near the x axis
-// (|f.x| ≥ 0.9·|f|); a zero direction gives the identity.
+// (f × t, |f|·|t| + f·t) made unit length, accurate as long as that has any
+// length at all. Where it has none (below the smallest normal double: opposite
+// directions) the turn is half a turn about f × x, or about f × y when f lies near
+// the x axis (|f.x| ≥ 0.9·|f|); a zero direction gives the identity.
 Quatd arc(const Vec3d& from, const Vec3d& to);
 
 }  // namespace kv::dx

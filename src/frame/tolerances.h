@@ -35,10 +35,6 @@ inline constexpr double kEulerPole = 0x1p-20;
 // than this times its length is too near the look's line to give a right axis.
 inline constexpr double kUpParallel = 1e-6;
 
-// The turn between two directions: with 1 + cos below this they are opposite,
-// and the turn is half a turn about an axis across them.
-inline constexpr double kArcOpposite = 1e-6;
-
 // The turn between two opposite directions: a direction whose x is at least this
 // share of its length lies near the x axis, and the half turn is about from × y.
 inline constexpr double kArcNearX = 0.9;

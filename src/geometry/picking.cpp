@@ -22,8 +22,14 @@ __m128 lanes(Handle h) { return dx::lanes::three(floats(h)); }
 Vec3d wide(Handle h) { return dx::widen(point(h)); }
 Pair pair(Handle h) { return dx::lanes::pair(floats(h)); }
 
-FloatBits distance(double t) { return bits_of(float(t)); }
 FloatBits miss() { return bits_of(-1.0f); }
+// A hit at t as the script gets it: +0 at the origin, and a miss where t does not
+// fit in a float (or is not a number).
+FloatBits distance(double t) {
+  const float f = float(t) + 0.0f;
+  return f <= 3.40282347e38f ? bits_of(f) : miss();
+}
+bool finite(double x) { return x - x == 0; }
 
 // The lower and upper corners of the box of two opposite corners given in any order.
 struct Box {
@@ -59,34 +65,46 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
   return dx::along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
 }
 
-// Where the ray meets the triangle, two sided, edges and corners included; a
-// miss for a ray parallel to the triangle's plane or lying in it, a zero-area
-// triangle, and any NaN. With A, B, C the corners less the origin, the edge
-// functions w_a = d·(B × C), w_b = d·(C × A), w_c = d·(A × B) say on which side
-// of each edge the ray passes; it hits when they share a sign, at the point
-// (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), with t = A·(B × C) / (w_a + w_b + w_c).
-// P × Q is −(Q × P) to the bit and the hit is decided by the signs alone, so an
-// edge or a corner is hit or missed alike whatever order the corners come in (t
-// may differ with the order in its last bit of double, which rounding to single
-// hides). The triangle has no area when B × C + C × A + A × B, which is
-// (b − a) × (c − a), is zero.
+// Where the ray meets the triangle, two sided, edges and corners included. With
+// A, B, C the corners less the origin, the edge functions w_a = d·(B × C),
+// w_b = d·(C × A), w_c = d·(A × B) say on which side of each edge the ray passes;
+// it hits when they share a sign, at the point (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c),
+// with t = A·(B × C) / (w_a + w_b + w_c). P × Q is −(Q × P) to the bit and the hit
+// is decided by the signs alone, so an edge or a corner is hit or missed alike
+// whatever order the corners come in (t may differ with the order in its last bit
+// of double, which rounding to single hides). The triangle has no area when
+// B × C + C × A + A × B, which is (b − a) × (c − a), is zero: a miss.
 struct TriangleHit {
   double wb, wc, sum, t;  // the weights of b and c are wb / sum and wc / sum
   bool hit;
 };
 
+// A ray that does not cross the triangle's plane (a dir along it, zero or with an
+// infinite component) hits only where it starts: an origin in the plane (A·(B × C)
+// exactly 0) and inside the triangle, the edge functions taken along the normal n
+// then. Any NaN, or an origin or a corner at infinity, misses.
+inline TriangleHit origin_on_triangle(const Pair& A, const Pair& B, const Pair& C, const Pair& bc, const Pair& ca,
+                                      const Pair& ab, const Pair& n, double triple) {
+  const double ua = dot(n, bc), ub = dot(n, ca), uc = dot(n, ab), sum = ua + ub + uc;
+  const bool on = triple == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0;
+  return {ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
+}
+
 inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
   const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
   const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
   const double wa = dot(d, bc), wb = dot(d, ca), wc = dot(d, ab);
-  const double sum = wa + wb + wc;
+  const double sum = wa + wb + wc, triple = dot(A, bc);
   const bool inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
-  if (!inside || sum == 0) return {0, 0, 0, 0, false};
+  const Pair area = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
+  if (sum == 0 || !finite(sum)) {
+    const bool nan = dot(d, d) != dot(d, d);
+    return nan ? TriangleHit{0, 0, 0, 0, false} : origin_on_triangle(A, B, C, bc, ca, ab, area, triple);
+  }
   const __m128d zero = _mm_setzero_pd();
-  const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
-  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
-  const double t = dot(A, bc) / sum;
-  return {wb, wc, sum, t, !flat && t >= 0};
+  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area.xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area.z, zero)) & 1);
+  const double t = triple / sum;
+  return {wb, wc, sum, t, inside && !flat && t >= 0};
 }
 
 }  // namespace
@@ -96,9 +114,10 @@ inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, H
 // without the cancellation of (−b − √…) / |d|² when the hit is close.
 KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, float radius) {
   const Pair d = pair(dir), m = pair(origin) - pair(centre);
-  const double r = radius, c = dot(m, m) - r * r, b = dot(m, d);
-  if (c <= 0) return r >= 0 && b == b ? distance(0) : miss();  // b is NaN for a NaN in dir
-  const double disc = b * b - dot(d, d) * c;                  // NaN for a NaN anywhere
+  const double r = radius, c = dot(m, m) - r * r, b = dot(m, d), dd = dot(d, d);
+  if (dd != dd) return miss();               // a NaN in dir
+  if (c <= 0) return r >= 0 ? distance(0) : miss();
+  const double disc = b * b - dd * c;        // NaN for a NaN or an infinity: a miss
   if (!(b < 0 && r >= 0 && disc >= 0)) return miss();
   return distance(c / (-b + sm::sqrt(disc)));
 }
@@ -106,30 +125,38 @@ KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, floa
 // The slabs: the entry t is the largest of the t where the ray enters each axis's
 // slab (and 0), the exit the smallest where it leaves one. In double, x and y in
 // one register and z in another, each t as (bound − origin) · (1 / dir). A zero
-// component of dir either keeps the ray out of that slab (a miss, found first) or
-// in it for every t: its reciprocal is then taken as 2^600, which puts the slab's
-// bounds beyond every t a ray can reach, (bound − origin) being at least 2^-149 in
-// size or exactly 0.
+// component of dir is decided by its slab alone: an origin outside it (faces
+// excluded) misses, one inside or on it is in that slab for every t. A dir with an
+// infinite component is everywhere along its line at once: it hits at 0 from an
+// origin in the box, and misses from outside. An origin and a bound at the same
+// infinity give no t at all: a miss, as any NaN.
 KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handle corner2) {
   const __m128 o = lanes(origin), d = lanes(dir), p = lanes(corner1), q = lanes(corner2);
   const __m128 lo = _mm_min_ps(p, q), hi = _mm_max_ps(p, q), zero = _mm_cmpeq_ps(d, _mm_setzero_ps());
   const __m128 nan = _mm_or_ps(_mm_cmpunord_ps(o, d), _mm_cmpunord_ps(p, q));
-  const __m128 stuck = _mm_and_ps(zero, _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi)));
-  if (_mm_movemask_ps(_mm_or_ps(nan, stuck)) & 7) return miss();
-  // 2^-600 for a zero component: its reciprocal is 2^600.
-  const __m128d tiny = _mm_set1_pd(0x1p-600), one = _mm_set1_pd(1);
+  const __m128 outside = _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi));
+  if (_mm_movemask_ps(_mm_or_ps(nan, _mm_and_ps(zero, outside))) & 7) return miss();
+  const __m128 infinite = _mm_cmpeq_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), d), _mm_set1_ps(__builtin_inff()));
+  if (_mm_movemask_ps(infinite) & 7) return _mm_movemask_ps(outside) & 7 ? miss() : distance(0);
+  const __m128d one = _mm_set1_pd(1), far = _mm_set1_pd(kInfinity), near = _mm_set1_pd(-kInfinity);
   const __m128d zero_xy = _mm_castps_pd(_mm_unpacklo_ps(zero, zero)), zero_z = _mm_castps_pd(_mm_unpackhi_ps(zero, zero));
-  const __m128d inv_xy = _mm_div_pd(one, _mm_or_pd(_mm_cvtps_pd(d), _mm_and_pd(zero_xy, tiny)));
-  const __m128d inv_z = _mm_div_sd(one, _mm_or_pd(_mm_cvtps_pd(_mm_movehl_ps(d, d)), _mm_and_pd(zero_z, tiny)));
+  const __m128d inv_xy = _mm_div_pd(one, _mm_cvtps_pd(d)), inv_z = _mm_div_sd(one, _mm_cvtps_pd(_mm_movehl_ps(d, d)));
   const __m128d o_xy = _mm_cvtps_pd(o), o_z = _mm_cvtps_pd(_mm_movehl_ps(o, o));
   const __m128d t1_xy = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(lo), o_xy), inv_xy);
   const __m128d t2_xy = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(hi), o_xy), inv_xy);
   const __m128d t1_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(lo, lo)), o_z), inv_z);
   const __m128d t2_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(hi, hi)), o_z), inv_z);
-  const __m128d enter_xy = _mm_min_pd(t1_xy, t2_xy), leave_xy = _mm_max_pd(t1_xy, t2_xy);
+  const int no_t = _mm_movemask_pd(_mm_andnot_pd(zero_xy, _mm_cmpunord_pd(t1_xy, t2_xy))) |
+                   (_mm_movemask_pd(_mm_andnot_pd(zero_z, _mm_cmpunord_sd(t1_z, t2_z))) & 1);
+  if (no_t) return miss();
+  // A zero component's slab: from −∞ to +∞.
+  const __m128d enter_xy = _mm_or_pd(_mm_and_pd(zero_xy, near), _mm_andnot_pd(zero_xy, _mm_min_pd(t1_xy, t2_xy)));
+  const __m128d leave_xy = _mm_or_pd(_mm_and_pd(zero_xy, far), _mm_andnot_pd(zero_xy, _mm_max_pd(t1_xy, t2_xy)));
+  const __m128d enter_z = _mm_or_pd(_mm_and_pd(zero_z, near), _mm_andnot_pd(zero_z, _mm_min_sd(t1_z, t2_z)));
+  const __m128d leave_z = _mm_or_pd(_mm_and_pd(zero_z, far), _mm_andnot_pd(zero_z, _mm_max_sd(t1_z, t2_z)));
   const __m128d enter = _mm_max_sd(_mm_max_sd(enter_xy, _mm_unpackhi_pd(enter_xy, enter_xy)),
-                                   _mm_max_sd(_mm_min_sd(t1_z, t2_z), _mm_setzero_pd()));
-  const __m128d leave = _mm_min_sd(_mm_min_sd(leave_xy, _mm_unpackhi_pd(leave_xy, leave_xy)), _mm_max_sd(t1_z, t2_z));
+                                   _mm_max_sd(enter_z, _mm_setzero_pd()));
+  const __m128d leave = _mm_min_sd(_mm_min_sd(leave_xy, _mm_unpackhi_pd(leave_xy, leave_xy)), leave_z);
   const double t = _mm_cvtsd_f64(enter);
   return t <= _mm_cvtsd_f64(leave) ? distance(t) : miss();
 }
@@ -148,15 +175,16 @@ KV_EXPORT FloatBits Ray_HitTriangleEx(Handle origin, Handle dir, Handle a, Handl
   return distance(hit.t);
 }
 
-// From either side; an origin on the plane is a hit at 0 whatever dir is.
+// From either side; an origin on the plane is a hit at 0 whatever dir is, and a
+// dir with an infinite component hits nothing else.
 KV_EXPORT FloatBits Ray_HitPlane(Handle origin, Handle dir, Handle plane) {
   const dx::Vec4 p = vec::get<4>(plane);
   const Vec3d normal{{p.c[0], p.c[1], p.c[2]}}, d = wide(dir);
-  const double height = dx::dot(normal, wide(origin)) + p.c[3];
-  if (dx::has_nan(d)) return miss();
+  const double height = dx::dot(normal, wide(origin)) + p.c[3], along = dx::dot(normal, d);
+  if (dx::has_nan(d) || height != height) return miss();
   if (height == 0) return distance(0);
-  const double t = -height / dx::dot(normal, d);
-  return t >= 0 && t < kInfinity ? distance(t) : miss();
+  const double t = -height / along;
+  return t >= 0 && finite(dx::dot(d, d)) ? distance(t) : miss();
 }
 
 KV_EXPORT std::int32_t Sphere_HitSphere(Handle centre1, float radius1, Handle centre2, float radius2) {

@@ -69,13 +69,15 @@ KV_EXPORT std::int32_t Plane_IntersectLine(Handle out, Handle plane, Handle p1, 
 // and (0, 0, 0). The signs of the ends' signed distances decide, never the
 // point's coordinates: an end on the plane is the hit, exactly (p1 when both
 // are); ends on opposite sides give the crossing, formed from the end below the
-// plane, so that the ends may come in either order. A NaN distance never hits.
+// plane, so that the ends may come in either order. A NaN distance, an end that
+// is not finite and a point that comes out not finite never hit.
 KV_EXPORT std::int32_t Plane_IntersectLineSeg(Handle out, Handle plane, Handle p1_handle, Handle p2_handle) {
   const Plane p = get(plane);
   const Vec3 p1 = vec::get<3>(p1_handle), p2 = vec::get<3>(p2_handle);
   const double d1 = dot_normal(p, p1) + p.d, d2 = dot_normal(p, p2) + p.d;
   const bool crossing = (d1 < 0 && d2 > 0) || (d1 > 0 && d2 < 0);
-  const bool hit = (d1 == 0 && d2 == d2) || (d2 == 0 && d1 == d1) || crossing;
+  bool hit = (d1 == 0 && d2 == d2) || (d2 == 0 && d1 == d1) || crossing;
+  for (int i = 0; i < 3; ++i) hit &= p1.c[i] - p1.c[i] == 0 && p2.c[i] - p2.c[i] == 0;
   Vec3 q{{0, 0, 0}};
   if (d1 == 0 || d2 == 0) {
     q = d1 == 0 ? p1 : p2;
@@ -84,6 +86,7 @@ KV_EXPORT std::int32_t Plane_IntersectLineSeg(Handle out, Handle plane, Handle p
     const Vec3& above = d1 < 0 ? p2 : p1;
     const double t = std::min(d1, d2) / (std::min(d1, d2) - std::max(d1, d2));
     for (int i = 0; i < 3; ++i) q.c[i] = float(below.c[i] + t * (double(above.c[i]) - below.c[i]));
+    for (int i = 0; i < 3; ++i) hit &= q.c[i] - q.c[i] == 0;
   }
   vec::put<3>(out, hit ? q : Vec3{{0, 0, 0}});
   return hit;

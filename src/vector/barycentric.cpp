@@ -21,6 +21,16 @@ std::int32_t weights_of(Handle weights, Handle p, Handle a_handle, Handle b, Han
   const Wide<N> a = widen(get<N>(a_handle));
   const Wide<N> e0 = combine(widen(get<N>(b)), 1, a, -1), e1 = combine(widen(get<N>(c)), 1, a, -1);
   const Wide<N> e2 = combine(widen(get<N>(p)), 1, a, -1);
+  if constexpr (N == 2) {
+    // In the plane each weight is a ratio of signed areas, the first one included
+    // (1 − y − z would cancel), and no product of products squares the condition.
+    auto area = [](const Wide<2>& u, const Wide<2>& v) { return u.c[0] * v.c[1] - u.c[1] * v.c[0]; };
+    const Wide<2> q = widen(get<N>(p));
+    const double whole = area(e0, e1);
+    const double x = area(dx::difference(widen(get<N>(b)), q), dx::difference(widen(get<N>(c)), q));
+    put<3>(weights, {float(x / whole), float(area(e2, e1) / whole), float(area(e0, e2) / whole)});
+    return 0;
+  }
   const double d00 = dot(e0, e0), d01 = dot(e0, e1), d11 = dot(e1, e1), d20 = dot(e2, e0), d21 = dot(e2, e1);
   const double denom = d00 * d11 - d01 * d01;
   const double y = (d11 * d20 - d01 * d21) / denom, z = (d00 * d21 - d01 * d20) / denom;

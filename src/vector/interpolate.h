@@ -31,7 +31,7 @@ inline V<N> normalized(const Wide<N>& v) {
 
 // Along the arc from a toward b, or toward −b when they are more than a quarter
 // turn apart; the normalised straight line when they are within 0.9995 of
-// parallel. b is a copy: the caller's keyframe is never negated. Directions a
+// parallel, and the plain straight line (Lerp) when either has no length. b is a copy: the caller's keyframe is never negated. Directions a
 // quarter turn apart as singles hold (π/2 rounded gives a dot product of a few
 // ULPs either side of 0): only a dot product below −2^-20·|a|·|b| takes −b. On
 // the arc, r = (b − a·d) / |b − a·d| and the result is a·cos θ + r·sin θ with
@@ -40,6 +40,7 @@ template <int N>
 inline V<N> slerp(const V<N>& a_single, const V<N>& b_single, float t) {
   const Wide<N> a = widen(a_single);
   Wide<N> b = widen(b_single);
+  if (dot(a, a) == 0 || dot(b, b) == 0) return narrow(dx::lerp(a, b, t));  // no arc: the straight line
   double d = dot(a, b);
   if (d < -tolerance::kSlerpFlip * sm::sqrt(dot(a, a) * dot(b, b))) {
     b = combine(b, -1, b, 0);

@@ -10,13 +10,14 @@
 #include <limits>
 
 #include "geometry/picking.h"
+#include "geometry/planes.h"
 #include "matrix/algebra.h"
 #include "matrix/construction.h"
 #include "matrix/projection.h"
 #include "quat/construction.h"
 #include "support/library.h"
-#include "vector/construction.h"
 #include "support/ulp.h"
+#include "vector/construction.h"
 
 namespace kv::test {
 namespace {
@@ -31,7 +32,7 @@ float t_of(FloatBits b) { return from_bits(b); }
 
 TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
   const V3 o{{-5, 1, 0}}, x{{1, 0, 0}}, centre{{0, 0, 0}}, zero{{0, 0, 0}}, nan_dir{{kNaN, 0, 0}};
-  const V3 lo{{0, 0, 0}}, hi{{1, 1, 1}}, face{{-1, 0, 0.5f}}, inside{{0.5f, 0.25f, 0.75f}}, diagonal{{1, 1, 1}};
+  const V3 lo{{0, 0, 0}}, hi{{1, 1, 1}}, inside{{0.5f, 0.25f, 0.75f}}, diagonal{{1, 1, 1}};
   const V3 far_corner{{2, 2, 2}}, touching{{1, 2, 0.5f}};
   const struct {
     const char* name;
@@ -46,22 +47,8 @@ TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
       {"zero dir from outside", [&] { return t_of(Ray_HitSphere(h(&o), h(&zero), h(&centre), 1)); }, -1},
       {"radius 0 is a point", [&] { return t_of(Ray_HitSphere(h(&centre), h(&x), h(&centre), 0)); }, 0},
       {"negative radius", [&] { return t_of(Ray_HitSphere(h(&centre), h(&x), h(&centre), -1)); }, -1},
-      {"NaN dir from inside", [&] { return t_of(Ray_HitSphere(h(&centre), h(&nan_dir), h(&centre), 1)); }, -1},
-      {"ray along a box face", [&] { return t_of(Ray_HitAABB(h(&face), h(&x), h(&lo), h(&hi))); }, 1},
-      {"along a face, corners swapped", [&] { return t_of(Ray_HitAABB(h(&face), h(&x), h(&hi), h(&lo))); }, 1},
-      {"pointing away from the box", [&] { return t_of(Ray_HitAABB(h(&far_corner), h(&far_corner), h(&hi), h(&lo))); }, -1},
-      {"toward a box corner", [&] {
-         const V3 back{{-1, -1, -1}};
-         return t_of(Ray_HitAABB(h(&far_corner), h(&back), h(&lo), h(&hi)));
-       }, 1},
       {"origin inside the box", [&] { return t_of(Ray_HitAABB(h(&inside), h(&x), h(&lo), h(&hi))); }, 0},
       {"zero dir outside the box", [&] { return t_of(Ray_HitAABB(h(&o), h(&zero), h(&lo), h(&hi))); }, -1},
-      {"zero dir component outside its slab", [&] {
-         const V3 above{{-1, 2, 0.5f}};
-         return t_of(Ray_HitAABB(h(&above), h(&x), h(&lo), h(&hi)));
-       }, -1},
-      {"NaN corner", [&] { return t_of(Ray_HitAABB(h(&face), h(&x), h(&lo), h(&nan_dir))); }, -1},
-      {"NaN dir from inside the box", [&] { return t_of(Ray_HitAABB(h(&inside), h(&nan_dir), h(&lo), h(&hi))); }, -1},
       {"grazing a box corner: entry and exit at once", [&] {
          const V3 from{{0, 5, 2}}, p{{4, 6, 8}}, q{{1, 2, 3}};
          return t_of(Ray_HitAABB(h(&from), h(&diagonal), h(&p), h(&q)));
@@ -74,14 +61,130 @@ TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
       {"radius 0 on the other", [&] { return float(Sphere_HitSphere(h(&x), 0, h(&centre), 1)); }, 1},
       {"boxes touching at a corner", [&] { return float(AABB_HitAABB(h(&lo), h(&hi), h(&far_corner), h(&diagonal))); }, 1},
       {"boxes apart", [&] { return float(AABB_HitAABB(h(&lo), h(&hi), h(&far_corner), h(&far_corner))); }, 0},
-      {"a box with a NaN corner", [&] { return float(AABB_HitAABB(h(&nan_dir), h(&hi), h(&lo), h(&hi))); }, 0},
       {"box touching a sphere", [&] { return float(AABB_HitSphere(h(&hi), h(&lo), h(&touching), 1)); }, 1},
       {"radius -1 where 1 would touch", [&] { return float(AABB_HitSphere(h(&hi), h(&lo), h(&touching), -1)); }, 0},
-      {"a sphere and a box with a NaN corner", [&] { return float(AABB_HitSphere(h(&nan_dir), h(&hi), h(&inside), 1)); }, 0},
       {"point on a box face", [&] { return float(AABB_HasPoint(h(&lo), h(&hi), h(&x))); }, 1},
       {"NaN point", [&] { return float(AABB_HasPoint(h(&lo), h(&hi), h(&nan_dir))); }, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.call(), c.expected) << c.name;
+}
+
+// The closed box against the textbook slab test in long double, a zero dir
+// component decided by its slab alone: every face × origins on the face's plane
+// inside its rectangle, on its edges and corners and outside it × every
+// direction of components ±0, ±0.5, ±2 (which keep every t exact, so the answers
+// agree to the bit) × boxes flat in each axis × the corners in every order.
+long double box_reference(const float o[3], const float d[3], const float lo[3], const float hi[3]) {
+  long double enter = 0, leave = INFINITY;
+  for (int i = 0; i < 3; ++i) {
+    if (d[i] == 0) {
+      if (o[i] < lo[i] || o[i] > hi[i]) return -1;
+      continue;
+    }
+    const long double a = (lo[i] - (long double)o[i]) / d[i], b = (hi[i] - (long double)o[i]) / d[i];
+    enter = std::max(enter, std::min(a, b)), leave = std::min(leave, std::max(a, b));
+  }
+  return enter <= leave ? enter : -1;
+}
+
+TEST(Picking, BoxesAreClosedOnEveryFaceEdgeAndFlatSide) {
+  const float steps[] = {-0.0f, 0.0f, 0.5f, -0.5f, 2.0f, -2.0f};
+  int hits = 0, cases = 0;
+  for (int flat = -1; flat < 3; ++flat) {
+    float lo[3] = {-1, -2, 0.5f}, hi[3] = {1.5f, 2.5f, 3};
+    if (flat >= 0) hi[flat] = lo[flat];
+    for (int axis = 0; axis < 3; ++axis) {
+      for (const float plane : {lo[axis], hi[axis]}) {
+        const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+        // Across the face: outside, on the lower edge, inside, on the upper edge, outside.
+        const float across_u[] = {lo[u] - 1, lo[u], (lo[u] + hi[u]) / 2, hi[u], hi[u] + 1};
+        const float across_v[] = {lo[v] - 1, lo[v], (lo[v] + hi[v]) / 2, hi[v], hi[v] + 1};
+        for (const float ou : across_u) {
+          for (const float ov : across_v) {
+            float o[3];
+            o[axis] = plane, o[u] = ou, o[v] = ov;
+            for (const float da : steps) {
+              for (const float du : steps) {
+                for (const float dv : steps) {
+                  float d[3];
+                  d[axis] = da, d[u] = du, d[v] = dv;
+                  const long double expected = box_reference(o, d, lo, hi);
+                  for (int order = 0; order < 8; ++order) {
+                    float p[3], q[3];
+                    for (int i = 0; i < 3; ++i) p[i] = order >> i & 1 ? hi[i] : lo[i], q[i] = order >> i & 1 ? lo[i] : hi[i];
+                    const float t = t_of(Ray_HitAABB(h(o), h(d), h(p), h(q)));
+                    ++cases, hits += t >= 0;
+                    ASSERT_EQ(bits(t), bits(float(expected))) << "face " << axis << (plane == lo[axis] ? " low" : " high")
+                        << ", flat " << flat << ", origin (" << o[0] << ", " << o[1] << ", " << o[2] << "), dir ("
+                        << d[0] << ", " << d[1] << ", " << d[2] << "), corner order " << order;
+                  }
+                }
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(hits, cases / 8) << "the sweep must hit as well as miss";
+}
+
+// Whatever a picking query is given, it answers a finite t or −1 (a yes/no query
+// 1 or 0), and a point it writes on a hit is finite: each special value in each
+// float of each input, from an origin inside (or on) each shape and one outside.
+// A NaN anywhere misses; a dir with an infinite component hits at 0 from inside
+// or on the shape and misses from outside.
+TEST(Picking, EveryQueryAnswersAFiniteValueOrNothing) {
+  const float specials[] = {INFINITY, -INFINITY, kNaN, 3e38f, -3e38f, 1e-40f, -1e-40f};
+  enum Kind { Sphere, Box, Triangle, TriangleEx, Plane, Segment, Spheres, Boxes, BoxSphere };
+  // The floats each query reads of its five inputs (a bit per float).
+  const int reads[][5] = {{7, 7, 15, 0, 0}, {7, 7, 7, 7, 0},   {7, 7, 7, 7, 7}, {7, 7, 7, 7, 7}, {7, 7, 15, 0, 0},
+                          {7, 7, 15, 0, 0}, {7, 1, 7, 1, 0},   {7, 7, 7, 7, 0}, {7, 0, 7, 7, 1}};
+  for (const bool inside : {true, false}) {
+    for (int kind = Sphere; kind <= BoxSphere; ++kind) {
+      // An origin (a segment's first end, a sphere's centre) on the shape or 4 above
+      // it; a dir (the other end, a radius); the shape: sphere (0, 0, 0) radius 1,
+      // box (0, 0, 0)–(1, 1, 1), triangle in z = 0 around the origin, plane z = 0.
+      float in[5][4] = {{0.25f, 0.5f, inside ? 0 : 4.0f, 0}, {0.5f, -0.25f, -1, 0}, {0, 0, 0, 1}, {1, 1, 1, 0}, {1, 0, 0, 0}};
+      if (kind == Plane || kind == Segment) in[2][2] = 1, in[2][3] = 0;
+      if (kind == Triangle || kind == TriangleEx) in[2][0] = in[2][1] = in[3][1] = in[4][0] = -1, in[3][0] = in[4][1] = 3, in[3][2] = 0;
+      for (int arg = 0; arg < 5; ++arg) {
+        for (int component = 0; component < 4; ++component) {
+          if (!(reads[kind][arg] >> component & 1)) continue;
+          for (const float special : specials) {
+            float x[5][4];
+            std::copy(&in[0][0], &in[0][0] + 20, &x[0][0]);
+            x[arg][component] = special;
+            float point[3] = {7, 7, 7}, uv[2] = {7, 7};
+            float answer = 0;
+            switch (kind) {
+              case Sphere: answer = t_of(Ray_HitSphere(h(x[0]), h(x[1]), h(x[2]), x[2][3])); break;
+              case Box: answer = t_of(Ray_HitAABB(h(x[0]), h(x[1]), h(x[2]), h(x[3]))); break;
+              case Triangle: answer = t_of(Ray_HitTriangle(h(x[0]), h(x[1]), h(x[2]), h(x[3]), h(x[4]))); break;
+              case TriangleEx: answer = t_of(Ray_HitTriangleEx(h(x[0]), h(x[1]), h(x[2]), h(x[3]), h(x[4]), h(uv))); break;
+              case Plane: answer = t_of(Ray_HitPlane(h(x[0]), h(x[1]), h(x[2]))); break;
+              case Segment: answer = float(Plane_IntersectLineSeg(h(point), h(x[2]), h(x[0]), h(x[1]))); break;
+              case Spheres: answer = float(Sphere_HitSphere(h(x[0]), x[1][0], h(x[2]), x[3][0])); break;
+              case Boxes: answer = float(AABB_HitAABB(h(x[0]), h(x[1]), h(x[2]), h(x[3]))); break;
+              case BoxSphere: answer = float(AABB_HitSphere(h(x[2]), h(x[3]), h(x[0]), x[4][0])); break;
+            }
+            SCOPED_TRACE(::testing::Message() << "query " << kind << ", input " << arg << " float " << component << " = "
+                                              << special << (inside ? ", from inside" : ", from outside"));
+            const bool yes_no = kind >= Segment;
+            ASSERT_TRUE(yes_no ? answer == 0 || answer == 1 : answer == -1 || (answer >= 0 && std::isfinite(answer))) << answer;
+            ASSERT_FALSE(answer == 0 && std::signbit(answer)) << "a hit at the origin is +0";
+            ASSERT_TRUE(!std::isnan(special) || answer == (yes_no ? 0 : -1)) << "a NaN is never a hit";
+            ASSERT_TRUE(kind != TriangleEx || answer < 0 || (std::isfinite(uv[0]) && std::isfinite(uv[1])));
+            const bool point_finite = std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2]);
+            ASSERT_TRUE(kind != Segment || point_finite) << "a segment writes a finite point";
+            ASSERT_TRUE(kind != Segment || answer == 1 || (point[0] == 0 && point[1] == 0 && point[2] == 0)) << "a miss stores 0";
+            ASSERT_TRUE(kind != Segment || arg > 1 || std::isfinite(special) || answer == 0) << "an end that is not finite";
+            ASSERT_TRUE(arg != 1 || !std::isinf(special) || kind > Plane || answer == (inside ? 0 : -1)) << "an infinite dir";
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(Picking, TrianglesHitOnEdgesAndCornersInEveryCornerOrder) {
@@ -113,22 +216,25 @@ TEST(Picking, TrianglesHitOnEdgesAndCornersInEveryCornerOrder) {
   EXPECT_EQ(uv[0], 0.25f); EXPECT_EQ(uv[1], 0.125f);
   const V3 in_plane{{-1, 0.5f, 0}}, along{{1, 0, 0}}, on_a{{0, 0, 0}};
   EXPECT_EQ(t_of(Ray_HitTriangleEx(h(&in_plane), h(&along), h(&a), h(&b), h(&c), h(uv))), -1.0f);
-  EXPECT_EQ(t_of(Ray_HitTriangle(h(&on_a), h(&along), h(&a), h(&b), h(&c))), -1.0f) << "in the plane, origin on it";
-  EXPECT_EQ(t_of(Ray_HitTriangle(h(&on_a), h(&minus_z), h(&a), h(&b), h(&c))), 0.0f) << "origin on it, crossing";
+  const V3 on_face{{0.5f, 1, 0}}, zero{{0, 0, 0}};
+  for (const V3& dir : {along, zero}) {
+    EXPECT_EQ(bits(t_of(Ray_HitTriangleEx(h(&on_face), h(&dir), h(&a), h(&b), h(&c), h(uv)))), bits(0.0f)) << "origin on it";
+    EXPECT_EQ(uv[0], 0.25f); EXPECT_EQ(uv[1], 0.25f);
+  }
+  EXPECT_EQ(bits(t_of(Ray_HitTriangle(h(&on_a), h(&minus_z), h(&a), h(&b), h(&c)))), bits(0.0f)) << "origin on it, crossing";
   EXPECT_EQ(t_of(Ray_HitTriangle(h(&o), h(&minus_z), h(&a), h(&b), h(&b))), -1.0f) << "zero area";
   // Corners in line (c − a = 7/6 (b − a)) whose edge functions round to one sign.
   const V3 o2{{0.442701489f, 0.47571972f, 3.53872061f}}, d2{{0.25f, 0.75f, -1.5f}};
   const V3 a2{{-1.5f, 3.25f, -0.75f}}, b2{{-3, -1.25f, 8.25f}}, c2{{-3.25f, -2, 9.75f}};
   EXPECT_EQ(t_of(Ray_HitTriangle(h(&o2), h(&d2), h(&a2), h(&b2), h(&c2))), -1.0f) << "zero area, rounded";
-  EXPECT_EQ(uv[0], 0.25f) << "a miss writes nothing";
+  EXPECT_EQ(uv[1], 0.25f) << "a miss writes nothing";
   const float floor_plane[4] = {0, 0, 1, 0}, parallel[3] = {1, 1, 0};
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&minus_z), h(floor_plane))), 2.5f);
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(parallel), h(floor_plane))), -1.0f);
   EXPECT_EQ(t_of(Ray_HitPlane(h(&on_a), h(parallel), h(floor_plane))), 0.0f) << "on the plane, whatever dir";
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&o), h(floor_plane))), -1.0f) << "the plane behind";
-  const V3 below{{1, 2, -3}}, nan_dir{{kNaN, 5, -6}};
+  const V3 below{{1, 2, -3}};
   EXPECT_EQ(t_of(Ray_HitPlane(h(&below), h(parallel), h(floor_plane))), -1.0f) << "parallel, from below";
-  EXPECT_EQ(t_of(Ray_HitPlane(h(&on_a), h(&nan_dir), h(floor_plane))), -1.0f) << "NaN dir on the plane";
 }
 
 // Each closest point computed into the handle of p itself (an output may alias an input).
@@ -207,12 +313,42 @@ TEST(Picking, FacingAndTurningTowardADirection) {
       {"opposite: about from × x", {{0, 0, 1}}, {{0, 0, -5}}, {0, 1, 0, 0}},
       {"opposite, from near x: about from × y", {{3, 0, 0}}, {{-1, 0, 0}}, {0, 0, 1, 0}},
       {"opposite, from near -x", {{-3, 0, 0}}, {{2, 0, 0}}, {0, 0, -1, 0}},
-      {"opposite within 1e-6", {{1, 0, 0}}, {{-1, 0x1p-10f, 0}}, {0, 0, 1, 0}},
       {"a zero direction", {{0, 0, 0}}, {{1, 2, 3}}, {0, 0, 0, 1}},
   };
   for (const auto& arc : arcs) {
     Quat_RotationArc(h(q), h(&arc.from), h(&arc.to));
     EXPECT_TRUE(floats_close(arc.q, q, 4, 1)) << arc.name;
+  }
+  // `to` walked toward −from along several paths: from turned by the stored
+  // quaternion (in long double) points along `to` within 2^-22 rad all the way.
+  const V3 froms[] = {{{1, 0, 0}}, {{0.6f, -0.8f, 0}}, {{2, 3, -6}}, {{-0.25f, 0.5f, 1}}};
+  for (const V3& f : froms) {
+    const long double fl = std::sqrt((long double)f.c[0] * f.c[0] + (long double)f.c[1] * f.c[1] + (long double)f.c[2] * f.c[2]);
+    for (int path = 0; path < 3; ++path) {
+      // A unit direction across f, and `to` = −f turned toward it by angle.
+      long double across[3] = {0, 0, 0};
+      across[path] = 1;
+      long double along = 0;
+      for (int i = 0; i < 3; ++i) along += across[i] * f.c[i] / fl;
+      for (int i = 0; i < 3; ++i) across[i] -= along * f.c[i] / fl;
+      const long double al = std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
+      if (al < 0.1L) continue;
+      for (long double angle = 0.1L; angle > 1e-7L; angle /= 3) {
+        V3 to;
+        for (int i = 0; i < 3; ++i) to.c[i] = float(-std::cos(angle) * f.c[i] / fl + std::sin(angle) * across[i] / al);
+        Quat_RotationArc(h(q), h(&f), h(&to));
+        // v' = v + 2w (u × v) + 2 u × (u × v), u = (x, y, z).
+        const long double u[3] = {q[0], q[1], q[2]}, w = q[3], v[3] = {f.c[0] / fl, f.c[1] / fl, f.c[2] / fl};
+        const long double uv[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const long double uuv[3] = {u[1] * uv[2] - u[2] * uv[1], u[2] * uv[0] - u[0] * uv[2], u[0] * uv[1] - u[1] * uv[0]};
+        long double turned[3], tl = 0, dot = 0;
+        for (int i = 0; i < 3; ++i) turned[i] = v[i] + 2 * w * uv[i] + 2 * uuv[i], tl += to.c[i] * (long double)to.c[i];
+        for (int i = 0; i < 3; ++i) dot += turned[i] * to.c[i] / std::sqrt(tl);
+        const long double cross2 = turned[0] * turned[0] + turned[1] * turned[1] + turned[2] * turned[2] - dot * dot;
+        EXPECT_LE(std::atan2(std::sqrt(std::max(cross2, 0.0L)), dot), 0x1p-22L) << "from (" << f.c[0] << ", " << f.c[1]
+            << ", " << f.c[2] << "), path " << path << ", " << double(angle) << " rad from opposite";
+      }
+    }
   }
 }
 

@@ -83,6 +83,51 @@ TEST(Quat, EulerAnglesAtThePoleRebuildTheRotation) {
   }
 }
 
+// The pitch walked from 1.5 to π/2 through both edges of the band near the pole
+// (cos between 2^-20 and 2^-7): above the pole the roll and yaw are each read
+// back, as far as the rounded quaternion tells them (an error growing as 1/cos);
+// at the pole they share the turn evenly. Every answer rebuilds the rotation.
+TEST(Quat, EulerAnglesNearThePoleKeepEachTurnUntilThePole) {
+  float e[3], rebuilt[16], m[16];
+  for (double gap = 0.0707963267948966; gap > 1e-9; gap /= 2) {
+    const double pitch = 1.5707963267948966 - gap;
+    const Q q = rotation_xyz(0.3f, float(pitch), 0.2f);
+    Quat_GetEulerRad(h(e), h(&q));
+    Mat4_FromQuat(h(m), h(&q));
+    Mat4_RotationVecXYZ(h(rebuilt), h(e));
+    EXPECT_TRUE(floats_close(m, rebuilt, 16, 0, 1e-5f)) << pitch;
+    const double cos_pitch = std::cos(double(float(pitch)));
+    if (cos_pitch > 0x1p-19) {
+      EXPECT_NEAR(e[0], 0.3, 4 * 0x1p-24 / cos_pitch + 1e-7) << "roll kept at pitch " << pitch;
+      EXPECT_NEAR(e[2], 0.2, 4 * 0x1p-24 / cos_pitch + 1e-7) << "yaw kept at pitch " << pitch;
+    } else if (cos_pitch < 0x1p-21) {
+      EXPECT_TRUE(close_in_ulps(e[0], -e[2], 4, 1e-6f)) << "the turn split evenly at pitch " << pitch;
+    }
+  }
+  const Q q = rotation_xyz(0.3f, 1.5707f, 0.2f);
+  Quat_GetEulerRad(h(e), h(&q));
+  const float expected[3] = {0.2999143f, 1.5707f, 0.1999143f};
+  EXPECT_TRUE(floats_close(expected, e, 3, 4));
+}
+
+// The shortest-path rule walked through a dot product of 0 from both sides: D3DX
+// flips exactly when a·b < 0 (so −4.37e-8, π/2 in single, flips), and a right
+// angle exactly does not.
+TEST(Quat, SlerpFlipsExactlyWhenTheDotProductIsNegative) {
+  const Q a{{0, 0, 0, 1}};
+  for (const float w : {-0.25f, -1e-6f, -4.37113883e-8f, -0x1p-149f, -0.0f, 0.0f, 0x1p-149f, 4.37113883e-8f, 1e-6f, 0.25f}) {
+    const Q b{{float(std::sqrt(1.0 - double(w) * w)), 0, 0, w}};
+    Q out;
+    Quat_SLerp(h(&out), h(&a), h(&b), 0.5f);
+    EXPECT_EQ(out.c[0] < 0, w < 0) << "w = " << w;
+  }
+  const Q b{{1, 0, 0, 0}};
+  Q out;
+  Quat_SLerp(h(&out), h(&a), h(&b), 0.5f);
+  EXPECT_EQ(bits(out.c[0]), 0x3F3504F3u);
+  EXPECT_EQ(bits(out.c[3]), 0x3F3504F3u);
+}
+
 TEST(Quat, WorldTurnsFollowLocalTurnsPrecede) {
   const Q q = rotation_xyz(0.4f, -0.9f, 0.6f);
   const struct {

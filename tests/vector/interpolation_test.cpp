@@ -1,8 +1,12 @@
 #include "vector/interpolation.h"
 
+#include "matrix/interpolation.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include "support/library.h"
 #include "support/ulp.h"
@@ -65,6 +69,29 @@ TEST(Interpolation, SlerpClosePathIsNormalisedAndTheBoundaryIsStrict) {
   float w2[4] = {0.9996f / 2, s / 2, 0, 0};
   Vec4_SLerp(h(q), h(u), h(w2), 0);
   EXPECT_EQ(q[0], 1.0f) << "close path above 0.9995";
+}
+
+// With a zero vector there is no arc: every SLerp, and each row of Mat4_SLerp, is
+// then the Lerp, for every t.
+TEST(Interpolation, SlerpWithoutALengthIsTheStraightLine) {
+  const Lerpish slerps[] = {Vec2_SLerp, Vec3_SLerp, Vec4_SLerp}, lerps[] = {Vec2_Lerp, Vec3_Lerp, Vec4_Lerp};
+  const float v[4] = {1, -2, 0.5f, 3}, zero[4] = {0, -0.0f, 0, 0};
+  for (int n = 0; n < 3; ++n) {
+    for (const auto& [a, b] : {std::pair{v, zero}, {zero, v}, {zero, zero}}) {
+      for (const float t : {0.0f, 0.25f, 1.0f, -1.5f}) {
+        float s[4] = {9, 9, 9, 9}, l[4] = {9, 9, 9, 9};
+        slerps[n](h(s), h(a), h(b), t), lerps[n](h(l), h(a), h(b), t);
+        EXPECT_EQ(std::memcmp(s, l, sizeof s), 0) << "Vec" << n + 2 << " at t = " << t;
+      }
+    }
+  }
+  float m[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 4, 5, 6, 1}, turned[16] = {0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  float out[16], row[3];
+  Mat4_SLerp(h(out), h(m), h(turned), 0.5f);
+  for (int r = 1; r < 3; ++r) {
+    Vec3_Lerp(h(row), h(m + 4 * r), h(turned + 4 * r), 0.5f);
+    EXPECT_EQ(std::memcmp(row, out + 4 * r, sizeof row), 0) << "row " << r + 1 << " has a zero end";
+  }
 }
 
 TEST(Interpolation, EveryMemberAcceptsAnyOperandAsTheResult) {

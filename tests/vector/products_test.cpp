@@ -13,6 +13,36 @@ namespace {
 
 float f(FloatBits b) { return from_bits(b); }
 
+// Dot, Cross and CCW against exact products: floats of 24 bits in [0.5, 2), so that
+// long double holds every product and sum exactly, b drawn near a multiple of a
+// (a few ULPs off) as often as not, where the result cancels to a few bits. Each
+// result must be the exact one rounded once.
+TEST(VectorProducts, ProductsAreTheExactOnesRoundedOnce) {
+  std::mt19937 rng(20261207);
+  std::uniform_real_distribution<float> mantissa(0.5f, 2.0f);
+  for (int draw = 0; draw < 20000; ++draw) {
+    float a[4], b[4];
+    for (int i = 0; i < 4; ++i) a[i] = (rng() & 1 ? -1 : 1) * mantissa(rng);
+    const float k = mantissa(rng) / 2;
+    for (int i = 0; i < 4; ++i) b[i] = draw % 2 ? std::nextafter(a[i] * k, float(rng() % 3) - 1) : (rng() & 1 ? -1 : 1) * mantissa(rng);
+    using L = long double;
+    auto exact_dot = [&](int n) { L s = 0; for (int i = 0; i < n; ++i) s += L(a[i]) * b[i]; return float(s); };
+    EXPECT_EQ(bits(f(Vec2_Dot(h(a), h(b)))), bits(exact_dot(2))) << draw;
+    EXPECT_EQ(bits(f(Vec3_Dot(h(a), h(b)))), bits(exact_dot(3))) << draw;
+    EXPECT_EQ(bits(f(Vec4_Dot(h(a), h(b)))), bits(exact_dot(4))) << draw;
+    EXPECT_EQ(bits(f(Vec2_CCW(h(a), h(b)))), bits(float(L(a[0]) * b[1] - L(a[1]) * b[0]))) << draw;
+    float c[3];
+    Vec3_Cross(h(c), h(a), h(b));
+    const float exact[3] = {float(L(a[1]) * b[2] - L(a[2]) * b[1]), float(L(a[2]) * b[0] - L(a[0]) * b[2]),
+                            float(L(a[0]) * b[1] - L(a[1]) * b[0])};
+    ASSERT_TRUE(floats_close(exact, c, 3, 0)) << draw;
+  }
+  const float p[3] = {0, 1.00000012f, 1}, q[3] = {0, 1, 0.99999994f};
+  float r[3];
+  Vec3_Cross(h(r), h(p), h(q));
+  EXPECT_EQ(r[0], 5.96046377e-08f);
+}
+
 TEST(VectorProducts, CrossAndCcwFollowTheRightHandRule) {
   float x[3] = {1, 0, 0}, y[3] = {0, 1, 0}, r[3];
   Vec3_Cross(h(r), h(x), h(y));

@@ -3,11 +3,13 @@
 // the export their letters name.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "harness/plugin.h"
 
@@ -241,6 +243,63 @@ TEST(ViewPortCommands, ValuesRectangleAndPoints) {
   EXPECT_EQ(scales[0], p().command_float("pMat4_GetScaleX", "FL", {scaled}));
   EXPECT_EQ(scales[1], p().command_float("pMat4_GetScaleY", "FL", {scaled}));
   EXPECT_EQ(scales[2], 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// The edges mended in 1.2.0, each as the call that showed it, through the table:
+// the keyword, its letters, the vectors its handles point to (a float argument
+// last, where there is one), what it returns and what it stores in the first.
+TEST(EdgeCommands, TheCallsThatShowedEachEdge) {
+  const float inf = INFINITY, nan = NAN;
+  using V = std::vector<float>;
+  const V box_lo{-1, -1, 0}, box_hi{1, 1, 1}, cube_lo{-1, -1, -1}, x{1, 0, 0}, o{0, 0, 0}, floor{0, 0, 1, 0};
+  const V a{0, 0, 0}, b{1, 0, 0}, c{0, 1, 0}, no{7, 7, 7};
+  const struct {
+    const char *name, *keyword, *letters;
+    std::vector<V> values;
+    float returned;
+    V stored;
+  } calls[] = {
+      {"along the top face", "pRay_HitAABB", "FLLLL", {{-5, 0, 1}, x, box_lo, box_hi}, 4, {}},
+      {"along a side face", "pRay_HitAABB", "FLLLL", {{1, -2, 1}, {0, 1, 0}, cube_lo, box_hi}, 1, {}},
+      {"signed zeros", "pRay_HitAABB", "FLLLL", {{1, -2, 1}, {-0.0f, 1, -0.0f}, cube_lo, box_hi}, 1, {}},
+      {"along the bottom face, −0", "pRay_HitAABB", "FLLLL", {{-5, 0, 0}, {1, 0, -0.0f}, box_lo, box_hi}, 4, {}},
+      {"a flat box", "pRay_HitAABB", "FLLLL", {{-5, 0, 0}, x, box_lo, {1, 1, 0}}, 4, {}},
+      {"corners reversed", "pRay_HitAABB", "FLLLL", {{-5, 2, 3}, x, {1, 2, 3}, {-1, -2, -3}}, 4, {}},
+      {"infinite dir away from a box", "pRay_HitAABB", "FLLLL", {{-5, 0, 0}, {-inf, 0, 0}, cube_lo, box_hi}, -1, {}},
+      {"infinite dir away from a plane", "pRay_HitPlane", "FLLL", {{0, 0, 1}, {0, 0, inf}, floor}, -1, {}},
+      {"infinite dir outside a sphere", "pRay_HitSphere", "FLLLF", {{-5, 0, 0}, {inf, 0, 0}, o, {1}}, -1, {}},
+      {"a t beyond the floats", "pRay_HitPlane", "FLLL", {{0, 0, 1e38f}, {0, 0, -1e-38f}, floor}, -1, {}},
+      {"an infinite end", "pPlane_IntersectLineSeg", "LLLLL", {no, {1, 0, 0, 0}, {-inf, 0, 0}, x}, 0, o},
+      {"a NaN at the other end", "pPlane_IntersectLineSeg", "LLLLL", {no, {0, 1, 0, 0}, {1, 0, 2}, {nan, 0, 0}}, 0, o},
+      {"a hit at the origin is +0", "pRay_HitTriangle", "FLLLLL", {{0.2f, 0.2f, 0}, {0, 0, -1}, a, b, c}, 0, {}},
+      {"a zero dir on the triangle", "pRay_HitTriangle", "FLLLLLL", {{0.25f, 0.5f, 0}, o, a, b, c, {7, 7}}, 0, {}},
+      {"SLerp from a zero vector", "pVec3_SLerp", "LLLF", {no, x, o, {0}}, 0, x},
+      {"SLerp of Vec2 likewise", "pVec2_SLerp", "LLLF", {no, x, o, {0}}, 0, {1, 0, 7}},
+      {"not a half turn", "pQuat_RotationArc", "LLL", {{7, 7, 7, 7}, x, {-1, 0.001f, 0}}, 0, {0, 0, 0.99999988f, 0.0005f}},
+      {"a right angle does not flip", "pQuat_SLerp", "LLLF", {{7, 7, 7, 7}, {0, 0, 0, 1}, b, {0.5f}}, 0,
+       {0.70710677f, 0, 0, 0.70710677f}},
+      {"a cross product that cancels", "pVec3_Cross", "LLL", {no, {0, 1.00000012f, 1}, {0, 1, 0.99999994f}}, 0,
+       {5.96046377e-08f, 0, 0}},
+  };
+  for (auto c : calls) {
+    std::vector<kvt::Arg> args;
+    const bool value = c.letters[0] == 'F';
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+      if (c.letters[i + value] == 'F') args.emplace_back(c.values[i][0]); else args.emplace_back(c.values[i].data());
+    }
+    const std::uint32_t r = p().command(c.keyword, c.letters, args);
+    EXPECT_EQ(r, value ? kvt::word(c.returned) : std::uint32_t(c.returned)) << c.name;
+    for (std::size_t i = 0; i < c.stored.size(); ++i) EXPECT_NEAR(c.values[0][i], c.stored[i], 6e-8f) << c.name << " [" << i << "]";
+  }
+  float q[4], e[3];
+  p().command("pQuat_RotationXYZ", "LFFF", {q, 0.3f, 1.5707f, 0.2f});
+  p().command("pQuat_GetEulerRad", "LL", {e, q});
+  const float near_pole[3] = {0.2999143f, 1.5707f, 0.1999143f};
+  for (int i = 0; i < 3; ++i) EXPECT_LE(std::abs(int(kvt::word(e[i])) - int(kvt::word(near_pole[i]))), 4) << i;
 }
 
 }  // namespace

@@ -259,6 +259,42 @@ TEST_F(HostBridge, SetObjectRotationKeepsTheSmallerEulerSolution) {
   }
 }
 
+// Every quarter-turn rotation (the 24 of the cube): the angles written rebuild it,
+// are the smaller of the two Euler solutions, and on a tie the first, whose pitch
+// lies within ±90°.
+TEST_F(HostBridge, SetObjectRotationKeepsTheFirstSolutionOnEveryTie) {
+  const int perms[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  int ties = 0;
+  for (const auto& perm : perms) {
+    for (int signs = 0; signs < 8; ++signs) {
+      float m[16] = {}, degrees[3], radians[3], rebuilt[16];
+      for (int r = 0; r < 3; ++r) m[4 * r + perm[r]] = signs >> r & 1 ? -1.0f : 1.0f;
+      m[15] = 1;
+      const float det = m[0] * (m[5] * m[10] - m[6] * m[9]) - m[1] * (m[4] * m[10] - m[6] * m[8]) + m[2] * (m[4] * m[9] - m[5] * m[8]);
+      if (det < 0) continue;  // a mirror, not a rotation
+      p().command("pMat4_SetObjectRotation", "LL", {m, kObject});
+      p().command("pVec3_GetObjectRotation", "LL", {degrees, kObject});
+      p().command("pVec3_DegToRad", "LL", {radians, degrees});
+      p().command("pMat4_RotationXYZ", "LL", {rebuilt, radians});
+      EXPECT_TRUE(kv::test::floats_close(m, rebuilt, 16, 0, 2e-6f)) << perm[0] << perm[1] << perm[2] << " " << signs;
+      auto half_turn = [](float a) { return a > 0 ? a - 180 : a + 180; };
+      const float other[3] = {half_turn(degrees[0]), 180 - degrees[1], half_turn(degrees[2])};
+      const float size = std::fabs(degrees[0]) + std::fabs(degrees[1]) + std::fabs(degrees[2]);
+      const float other_size = std::fabs(other[0]) + std::fabs(other[1]) + std::fabs(other[2]);
+      EXPECT_LE(size, other_size + 1e-3f) << "the smaller solution";
+      if (std::fabs(size - other_size) > 1e-3f) continue;
+      ++ties;
+      EXPECT_LE(std::fabs(degrees[1]), 90.0f) << "a tie keeps the first";
+    }
+  }
+  EXPECT_GT(ties, 0);
+  const float m[16] = {-1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1};  // Rx(90°)·Rz(180°)
+  float degrees[3];
+  p().command("pMat4_SetObjectRotation", "LL", {m, kObject});
+  p().command("pVec3_GetObjectRotation", "LL", {degrees, kObject});
+  EXPECT_EQ(degrees[0], 90.0f); EXPECT_TRUE(degrees[1] == 0 && std::signbit(degrees[1])); EXPECT_EQ(degrees[2], 180.0f);
+}
+
 TEST_F(HostBridge, SetObjectTransformsWritesTheFlaggedFields) {
   Record* r = object(kObject);
   put3(r, kObjectRotation, 10, 20, 30);

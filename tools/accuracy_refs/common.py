@@ -22,6 +22,7 @@ mp.dps = 50
 REFS = {}  # export -> reference
 GENS = {}  # export -> {input class: generator(rng, a) that changes the drawn arguments in place}
 LOOSER = {}  # export -> why it stays looser than one ULP
+SCALED_BUDGET = {}  # export -> (ULPs of the result's largest float a draw may be off, why), beyond one
 
 
 def ref(*exports):
@@ -45,6 +46,13 @@ def gen(input_class, *exports):
 def looser(reason, *exports):
     for e in exports:
         LOOSER[e] = reason
+
+
+def scaled_budget(ulps, reason, *exports):
+    """Draws of these commands may be off by more than one ULP of the result's
+    largest float, for the reason given."""
+    for e in exports:
+        SCALED_BUDGET[e] = (ulps, reason)
 
 
 # --- single precision ----------------------------------------------------------

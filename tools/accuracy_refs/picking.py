@@ -132,13 +132,14 @@ def closest_on_ray(a):
 
 @ref("Quat_RotationArc")
 def rotation_arc(a):
-    """(f × t, |f||t| + f·t) made unit; half a turn about f × x (or f × y) for opposite directions."""
+    """(f × t, |f||t| + f·t) made unit; half a turn about f × x (or f × y) for exactly
+    opposite directions, where that has no length."""
     f, t = getattr(a, "from"), a.to
     lengths = length(f) * length(t)
     if lengths == 0:
         return {"out": [mpf(0), mpf(0), mpf(0), mpf(1)]}
     along = dot(f, t)
-    if 1 + along / lengths < mpf("1e-6"):
+    if all(x == 0 for x in cross(f, t)) and along < 0:
         other = [0, 1, 0] if abs(f[0]) >= mpf("0.9") * length(f) else [1, 0, 0]
         q = unit(cross(f, other)) + [mpf(0)]
     else:

@@ -59,6 +59,10 @@ const void* Plugin::address(const std::string& exportName) const {
 
 std::uint32_t Plugin::command(const std::string& keyword, const std::string& letters,
                               std::initializer_list<Arg> args) const {
+  return command(keyword, letters, std::vector<Arg>(args));
+}
+
+std::uint32_t Plugin::command(const std::string& keyword, const std::string& letters, const std::vector<Arg>& args) const {
   for (const auto& [number, row] : rows_) {
     if (row.keyword != keyword || row.letters != letters) continue;
     const std::string expected = row.argument_letters();

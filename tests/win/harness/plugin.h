@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "harness/call.h"
 
@@ -49,6 +50,7 @@ class Plugin {
   // Calls the command whose row has this keyword and these type letters (the
   // result's letter first for a value command), checking each argument's letter.
   std::uint32_t command(const std::string& keyword, const std::string& letters, std::initializer_list<Arg> args) const;
+  std::uint32_t command(const std::string& keyword, const std::string& letters, const std::vector<Arg>& args) const;
   float command_float(const std::string& keyword, const std::string& letters, std::initializer_list<Arg> args) const {
     return as_float(command(keyword, letters, args));
   }
