@@ -45,7 +45,7 @@ set_target_properties(Kestrom_Vandu_checked PROPERTIES PREFIX "" OUTPUT_NAME Kes
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/checked ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/checked
   INTERPROCEDURAL_OPTIMIZATION ON)
 target_include_directories(Kestrom_Vandu_checked PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_compile_definitions(Kestrom_Vandu_checked PRIVATE KV_CHECKED)
+target_compile_definitions(Kestrom_Vandu_checked PRIVATE KV_CHECKED KV_VERSION="${KV_VERSION}")
 target_compile_options(Kestrom_Vandu_checked PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${KV_COMMON_FLAGS} ${KV_LIBRARY_FLAGS} ${KV_TARGET_FLAGS}>)
 target_link_options(Kestrom_Vandu_checked PRIVATE ${KV_STATIC_RUNTIME} -s -Wl,--no-insert-timestamp)

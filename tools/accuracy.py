@@ -44,7 +44,7 @@ from mpmath import mpf  # noqa: E402
 
 VALUE_FLOATS = {"Vec2": 2, "Vec3": 3, "Vec4": 4, "Quat": 4, "Plane": 4, "Mat4": 16, "Frustum": 24, "ViewPort": 6}
 FLOAT_KINDS = {"Float", "Radians", "Degrees", "Param"}
-FLOAT_RESULTS = {"Float", "Radians", "Degrees"}
+FLOAT_RESULTS = set()  # the result kinds that cross as a float's bits: the table's result lines of letter F
 
 # Commands whose results are not rounded: they copy, read or write floats as they
 # are, or negate them; and the host bridge, whose math is that of the commands it
@@ -618,6 +618,7 @@ def main():
     for module in pkgutil.iter_modules([os.path.join(HERE, "accuracy_refs")]):
         importlib.import_module("accuracy_refs." + module.name)
     table = tablegen.Table(a.table)
+    FLOAT_RESULTS.update(k for k, (_, _, letter) in table.results.items() if letter == "F")
     rounded = rounded_exports(table)
     missing = [e for e in rounded if e not in C.REFS]
     exports = [e for e in rounded if e in C.REFS and re.search(a.only, e)]

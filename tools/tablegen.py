@@ -24,7 +24,6 @@ from collections import OrderedDict, defaultdict
 HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value"]
 INTEGERS = ["Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
-RESULTS = HANDLES[:-1] + ["Float", "Radians", "Degrees", "Int", "Bool", "Sign"]
 TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB"]
 
 KIND_WORDS = {
@@ -41,14 +40,6 @@ KIND_WORDS = {
     "Radians": "an angle in radians",
     "Degrees": "an angle in degrees",
     "Param": "a parameter: 0 at the start, 1 at the end, not clamped",
-}
-RESULT_WORDS = {
-    "Float": "a float",
-    "Radians": "an angle in radians",
-    "Degrees": "an angle in degrees",
-    "Int": "an integer",
-    "Bool": "1 or 0",
-    "Sign": "−1, 0 or 1",
 }
 
 
@@ -115,6 +106,7 @@ class Table:
         self.sigs = OrderedDict()  # export -> (family, [Param], result)
         self.oracles = OrderedDict()  # export -> (D3DX function, [argument])
         self.block = None  # the family whose block the lines read now belong to
+        self.results = {}  # result kind -> (the value meaning "nothing", the reference's text)
         self.arg_texts = {}  # (scope, argument name) -> what the argument is, for the reference
         self.arg_names = {}  # row number -> its arguments' names, where they differ from the signature's
         with open(path, encoding="utf-8") as f:
@@ -127,7 +119,7 @@ class Table:
     def _read(self, line):
         if re.match(r"^\s*(#|$)", line):
             return
-        for name in re.findall(r"\{(k\w+)\}", line):
+        for name in re.findall(r"\{(k[A-Z]\w*)\}", line):
             if name not in self.tolerances:
                 raise TableError(f"{{{name}}} is no cut-off of tolerances.h: {line}")
             line = line.replace("{" + name + "}", self.tolerances[name])
@@ -152,6 +144,11 @@ class Table:
             if words[1] not in self.families:
                 raise TableError(f"{kind} of an unknown family: {line}")
             self.families[words[1]][kind] = " ".join(words[2:])
+        elif kind == "result":
+            # "result KIND LETTER NOTHING TEXT": what a value command's result is, and its "nothing".
+            if len(words) < 5 or words[2] not in "LF" or not re.match(r"^-?\d+$", words[3]):
+                raise TableError(f"cannot read: {line}")
+            self.results[words[1]] = (int(words[3]), line.split(None, 4)[4], words[2])
         elif kind == "sig":
             name, family, rest = words[1], words[2], words[3:]
             if family not in self.families:
@@ -163,8 +160,8 @@ class Table:
                 at = rest.index("->")
                 result = rest[at + 1]
                 rest = rest[:at]
-                if result not in RESULTS:
-                    raise TableError(f"{name}: unknown result {result}")
+                if result not in self.results and not (result in HANDLES[:-1] and "Handle" in self.results):
+                    raise TableError(f"{name}: no result line for {result}")
             if name in self.sigs:
                 raise TableError(f"two signatures for {name}")
             self.sigs[name] = (family, [Param(w) for w in rest], result)
@@ -200,7 +197,8 @@ class Table:
                 if p.extent and not p.extent.isdigit() and p.extent not in [q.name for q in params]:
                     raise TableError(f"{row.export}: {p.name} touches up to {p.extent}, which is no argument")
             letters = "".join(p.letter() for p in params)
-            if letters != row.argument_letters() or bool(result) != row.value:
+            result_letter = result_entry(self, result)[2] if result else ""
+            if letters != row.argument_letters() or bool(result) != row.value or result_letter != row.letters[:row.value]:
                 raise TableError(f"row {row.number} {row.keyword}: letters {row.letters} disagree with the signature")
         for number, names in self.arg_names.items():
             row = self.rows.get(number)
@@ -291,10 +289,9 @@ def calls_text(table, headers):
 VALUE_BYTES = {"Vec2": 8, "Vec3": 12, "Vec4": 16, "Quat": 16, "Plane": 16, "Mat4": 64, "Frustum": 96,
                "ViewPort": 24, "Value": 4}
 POOLS = {"Vec2": 0, "Vec3": 1, "Vec4": 2, "Plane": 2, "Mat4": 3, "Quat": 4, "Frustum": 5, "ViewPort": 6}
-
-
-def checks_handles(table, name):
-    return any(p.kind in HANDLES for p in table.sigs[name][1])
+# The integers whose range the kind says (an Index's top is the value's own), and how a report says it.
+RANGES = {"Row": (1, 4), "Column": (1, 4), "Index": (0, -1)}
+RANGE_WORDS = {"Row": "rows", "Column": "columns", "Index": "floats"}
 
 
 def keywords_of(table, export):
@@ -311,14 +308,13 @@ def keywords_of(table, export):
 
 def checked_text(table, headers):
     lines = ["// Generated from commands.tab: the exports of the checked build. Each checks the",
-             "// handles it is given against what the command touches through them, then runs it.",
+             "// arguments it is given against what the command touches through them, then runs",
+             "// it, or returns its result's \"nothing\".",
              '#include "frame/checked.h"']
     lines += [f'#include "{h}"' for h in headers]
     lines += ["", "using kv::checked::Argument;", "using kv::checked::Command;", "using kv::checked::Kind;", ""]
     for name in table.built_exports():
-        if name not in table.sigs or not checks_handles(table, name):
-            continue
-        _, params, _ = table.sigs[name]
+        _, params, result = table.sigs[name]
         positions = {p.name: i for i, p in enumerate(params)}
         arguments = []
         for p in params:
@@ -329,12 +325,17 @@ def checked_text(table, headers):
                 size = int(p.extent)
             elif p.extent:
                 size, index = 0, positions[p.extent]
-            arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {str(p.written).lower()}, '
-                             f'{str(p.optional).lower()}}}')
+            low, high = RANGES.get(p.kind, (0, -1))
+            arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {low}, {high}, {str(p.written).lower()}, '
+                             f'{str(p.optional).lower()}, "{RANGE_WORDS.get(p.kind, "")}"}}')
         deletes = POOLS[params[0].kind] if name.endswith("_Delete") else -1
-        lines.append(f"static const Argument {name}_arguments[] = {{{', '.join(arguments)}}};")
-        lines.append(f'static const Command {name}_command = {{"{keywords_of(table, name)}", "{name}", '
-                     f"{name}_arguments, {len(params)}, {deletes}}};")
+        keywords = keywords_of(table, name)
+        home = keywords.split(" ")[0] if keywords.startswith("p") else name
+        heading = keywords + ("" if home[1:] == name else f" ({name})") if home != name else f"{name} (no keyword)"
+        arglist = f"{name}_arguments" if params else "nullptr"
+        if params:
+            lines.append(f"static const Argument {name}_arguments[] = {{{', '.join(arguments)}}};")
+        lines.append(f'static const Command {name}_command = {{"{heading}", "{home}", {arglist}, {len(params)}, {deletes}}};')
         typed, words, passed = [], [], []
         for i, p in enumerate(params):
             if p.kind in FLOATS:
@@ -348,8 +349,8 @@ def checked_text(table, headers):
                 words.append(f"std::uint32_t(a{i})")
             passed.append(f"a{i}")
         lines.append(f"KV_EXPORT std::uint32_t kvc_{name}({', '.join(typed)}) {{")
-        lines.append(f"  const std::uint32_t words[] = {{{', '.join(words)}}};")
-        lines.append(f"  if (!kv::checked::allowed({name}_command, words)) return 0;")
+        lines.append(f"  const std::uint32_t words[] = {{{', '.join(words or ['0'])}}};")
+        lines.append(f"  if (!kv::checked::allowed({name}_command, words)) return {nothing_word(table, result)};")
         lines.append(f"  return std::uint32_t({name}({', '.join(passed)}));")
         lines.append("}")
         lines.append("")
@@ -361,7 +362,7 @@ def def_checked_text(table):
              'LIBRARY "Kestrom_Vandu.dll"', "EXPORTS"]
     lines += [f'  "{decorated}" = {symbol}' for decorated, symbol in sorted(table.plugin)]
     for name in table.built_exports():
-        lines.append(f"  {name} = kvc_{name}" if name in table.sigs and checks_handles(table, name) else f"  {name}")
+        lines.append(f"  {name} = kvc_{name}")
     return "\n".join(lines + [""])
 
 
@@ -409,10 +410,18 @@ def kind_words(p, own_type, shared):
     return text
 
 
-def result_words(result):
-    if result in HANDLES:
-        return f"the handle of a new {result} (0 when no memory is left)"
-    return RESULT_WORDS[result]
+def result_entry(table, result):
+    return table.results["Handle" if result in HANDLES else result]
+
+
+def result_words(table, result):
+    return result_entry(table, result)[1].replace("{kind}", result)
+
+
+def nothing_word(table, result):
+    """The result word of a call the checked build skips: the kind's "nothing"."""
+    nothing = result_entry(table, result)[0] if result else 0
+    return f"kv::bits_of({nothing}.0f)" if result and result_entry(table, result)[2] == "F" else f"std::uint32_t({nothing})"
 
 
 def reference(table):
@@ -506,7 +515,7 @@ def md_text(table, version):
                     for name, kind, text in form["args"]:
                         out.append(f"  - `{name}` ({kind}): {text}")
                     if form["result"]:
-                        out.append(f"  - returns {result_words(form['result'])}")
+                        out.append(f"  - returns {result_words(table, form['result'])}")
                     out.append(f"  - <sub>export `{row.export}`, string {row.number}, letters `{row.letters}`</sub>")
                 out.append("")
     return "\n".join(out)
@@ -629,7 +638,7 @@ def html_text(table, version):
                     for name, kind, desc in form["args"]:
                         h.append(f"<li><code>{name}</code> ({html_escape(kind)}): {html_inline(desc, keywords)}</li>")
                     if form["result"]:
-                        h.append(f"<li>returns {html_escape(result_words(form['result']))}</li>")
+                        h.append(f"<li>returns {html_escape(result_words(table, form['result']))}</li>")
                     h.append(f'<li class="dev">export <code>{row.export}</code>, string {row.number}, '
                              f"letters <code>{row.letters}</code></li></ul></li>")
                 h.append("</ul></article>")

@@ -7,6 +7,10 @@
 
 #include "frame/pool.h"
 
+#ifndef KV_VERSION
+#define KV_VERSION "?"
+#endif
+
 namespace kv::checked {
 namespace {
 
@@ -15,6 +19,7 @@ using frame::PoolId;
 
 constexpr char kCaption[] = "Kestrom_Vandu checked build";
 constexpr char kLogVariable[] = "KESTROM_VANDU_LOG";
+constexpr long kRepeatsPerLine = 10000;
 
 // The values a pool holds, as a report names them.
 const char* pool_name(PoolId p) {
@@ -36,6 +41,7 @@ std::uint32_t kind_bytes(Kind k) {
 struct Text {
   char s[512];
   std::size_t n = 0;
+  Text() { s[0] = '\0'; }
   Text& operator<<(const char* t) {
     while (*t && n + 1 < sizeof s) s[n++] = *t++;
     s[n] = '\0';
@@ -48,64 +54,118 @@ struct Text {
   }
 };
 
-// The file KESTROM_VANDU_LOG names, or an empty name.
-bool log_path(char (&path)[MAX_PATH]) {
-  const DWORD n = GetEnvironmentVariableA(kLogVariable, path, MAX_PATH);
-  return n > 0 && n < MAX_PATH;
-}
-
-void append_line(const char* path, const char* line) {
-  const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(file, line, DWORD(std::strlen(line)), &written, nullptr);
-  WriteFile(file, "\r\n", 2, &written, nullptr);
-  CloseHandle(file);
-}
-
 void debug_line(const char* line) {
   OutputDebugStringA(line);
   OutputDebugStringA("\n");
 }
 
-// The report goes to the debugger, and to the log file when one is named;
-// otherwise to a message box, where Cancel ends the program.
-void report(const char* line) {
-  debug_line(line);
-  char path[MAX_PATH];
-  if (log_path(path)) {
-    append_line(path, line);
-    return;
-  }
-  Text text;
-  text << line << "\n\nOK skips this call. Cancel ends the program.";
-  wchar_t wide[600], caption[64];
-  MultiByteToWideChar(CP_UTF8, 0, text.s, -1, wide, 600);
-  MultiByteToWideChar(CP_UTF8, 0, kCaption, -1, caption, 64);
-  if (MessageBoxW(GetActiveWindow(), wide, caption, MB_OKCANCEL | MB_ICONWARNING | MB_TASKMODAL) == IDCANCEL) {
-    ExitProcess(3);
-  }
+bool ask_box(const char* text, UINT buttons) {
+  return MessageBoxA(GetActiveWindow(), text, kCaption, buttons | MB_ICONWARNING | MB_TASKMODAL) != IDCANCEL;
 }
 
-// The last regions found usable, so that a script passing the same memory again
-// (its own arrays, the host's records) costs no system call: a region freed since
-// would be missed until it leaves this list.
-struct Region {
-  std::uint64_t begin, end;
-  bool writable;
-};
-Region usable_regions[4];
-unsigned next_region;
+// The log file KESTROM_VANDU_LOG names: each run starts with a header line, and a
+// report repeated (the same command, argument and kind of mistake, whatever the
+// numbers) is written once and then counted. A file that cannot be written is
+// said once, in a message box, and the reports go to boxes instead.
+struct Log {
+  char path[MAX_PATH] = "";
+  bool header = false, said_unwritable = false;
+  const Command* command = nullptr;  // the report written last
+  int argument = 0, what = 0;
+  long repeats = 0;
+} log;
+
+bool write_file(const char* path, const char* line, bool header) {
+  const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written;
+  if (header || GetFileSize(file, nullptr) == 0) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const char* name = std::strrchr(exe, '\\') ? std::strrchr(exe, '\\') + 1 : exe;
+    char first[MAX_PATH + 128];
+    std::snprintf(first, sizeof first, "Kestrom_Vandu %s checked build, %04u-%02u-%02u %02u:%02u:%02u, process %lu %s\r\n",
+                  KV_VERSION, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, GetCurrentProcessId(), name);
+    WriteFile(file, first, DWORD(std::strlen(first)), &written, nullptr);
+  }
+  WriteFile(file, line, DWORD(std::strlen(line)), &written, nullptr);
+  WriteFile(file, "\r\n", 2, &written, nullptr);
+  CloseHandle(file);
+  return true;
+}
+
+// Writes a line to the log, or to the debugger alone when no log is named; false
+// when no log is named or it cannot be written.
+bool write_line(const char* line) {
+  debug_line(line);
+  const char* path = log.path;
+  if (!path[0]) return false;
+  if (write_file(path, line, log.header)) {
+    log.header = false;
+    return true;
+  }
+  if (!log.said_unwritable) {
+    log.said_unwritable = true;
+    char reason[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, reason,
+                   sizeof reason, nullptr);
+    for (char* c = reason; *c; ++c) *c = (*c == '\r' || *c == '\n' || *c < 0) ? ' ' : *c;
+    std::size_t end = std::strlen(reason);
+    while (end > 0 && (reason[end - 1] == ' ' || reason[end - 1] == '.')) reason[--end] = '\0';
+    Text t;
+    t << kCaption << ": cannot write the log file " << path << " (" << reason << "); reports will show here instead.";
+    ask_box(t.s, MB_OK);
+  }
+  return false;
+}
+
+// The count of repeats not yet written, under the line they repeat.
+void flush_repeats() {
+  if (log.repeats == 0) return;
+  Text t;
+  t << "  (the line above " << (long long)log.repeats << " more times)";
+  log.repeats = 0;
+  write_line(t.s);
+}
+
+// A report: once, then counted while it repeats. A mistake with no log to go to
+// shows in a message box, where OK skips the call and Cancel ends the program; a
+// warning goes to the debugger then, never to a box.
+// The log KESTROM_VANDU_LOG names now; another log than before starts a run of its own.
+void follow_variable() {
+  char path[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableA(kLogVariable, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) path[0] = '\0';
+  if (std::strcmp(path, log.path) == 0) return;
+  flush_repeats();
+  std::strcpy(log.path, path);
+  log.header = true, log.said_unwritable = false, log.command = nullptr;
+}
+
+void report(const Command& c, int argument, int what, const char* line, bool warning) {
+  follow_variable();
+  if (log.command == &c && log.argument == argument && log.what == what) {
+    if (++log.repeats == kRepeatsPerLine) flush_repeats();
+    if (warning || (log.path[0] && !log.said_unwritable)) return;
+  } else {
+    flush_repeats();
+    log.command = &c, log.argument = argument, log.what = what;
+  }
+  if (write_line(line) || warning) return;
+  Text t;
+  t << line << "\n\nOK skips this call. Cancel ends the program.";
+  if (!ask_box(t.s, MB_OKCANCEL)) ExitProcess(3);
+}
 
 // Every page of [address, address + bytes) committed and readable, and writable
-// when the command writes there.
+// when the command writes there: asked of the system each time, so that memory
+// freed since the last call is never taken for usable.
 bool usable(std::uintptr_t address, std::uint64_t bytes, bool written) {
   const std::uint64_t end = address + bytes;
   if (end > 0x100000000ull || end < address) return false;
-  for (const Region& r : usable_regions) {
-    if (address >= r.begin && end <= r.end && (r.writable || !written)) return true;
-  }
   const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
                          PAGE_EXECUTE_WRITECOPY;
   const DWORD writable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
@@ -115,46 +175,50 @@ bool usable(std::uintptr_t address, std::uint64_t bytes, bool written) {
     const DWORD p = m.Protect & 0xFF;
     if (m.State != MEM_COMMIT || (m.Protect & PAGE_GUARD) || !(p & readable) || (written && !(p & writable))) return false;
     at = std::uintptr_t(m.BaseAddress) + m.RegionSize;
-    if (address >= std::uintptr_t(m.BaseAddress) && end <= at) {
-      usable_regions[next_region++ % 4] = {std::uintptr_t(m.BaseAddress), at, (p & writable) != 0};
-    }
   }
   return true;
 }
 
-// What is wrong with a handle argument, if anything.
+// What is wrong with an argument, if anything.
+enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable, Misaligned, OutOfRange, Beyond, Thread, NotLive };
+
 struct Finding {
-  enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable } what = Fine;
+  What what = Fine;
   Place place{};
 };
 
 Finding examine(const Argument& a, std::uint32_t value, std::uint64_t bytes) {
-  if (value == 0) return {Finding::Zero};
-  if (value < 65536) return {Finding::Small};
+  if (value == 0) return {Zero};
+  if (value < 65536) return {Small};
   const Place place = frame::locate(value);
-  if (place.where == Place::NoValue) return {Finding::Deleted};
-  if (place.where == Place::InValue) return {bytes <= place.value + place.bytes - value ? Finding::Fine : Finding::TooSmall, place};
-  return {usable(value, bytes, a.written) ? Finding::Fine : Finding::Unusable};
+  if (place.where == Place::NoValue) return {Deleted};
+  if (place.where == Place::InValue) {
+    if ((value - place.value) % 4) return {Misaligned, place};
+    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place};
+  }
+  return {usable(value, bytes, a.written) ? Fine : Unusable};
 }
 
 void start_line(Text& t, const Command& c, int position, const Argument& a, bool warning) {
-  t << c.keywords << " (" << c.name << "): " << (warning ? "warning: " : "") << "argument " << (long long)position
-    << " '" << a.name << "' ";
+  t << c.heading << ": " << (warning ? "warning: " : "") << "argument " << (long long)(position + 1) << " '" << a.name
+    << "' is ";
 }
 
-// The report of a finding, in the words a script writer reads.
+// The report of a finding on argument i, in the words a script writer reads.
 void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t bytes, const Finding& f) {
   const Argument& a = c.arguments[i];
   Text t;
-  start_line(t, c, i + 1, a, false);
+  start_line(t, c, i, a, false);
   const long long v = value;
   switch (f.what) {
-    case Finding::Zero: t << "is 0 — a variable that was never given a value?"; break;
-    case Finding::Small: t << "is " << v << ", not a handle"; break;
-    case Finding::Deleted: t << "is " << v << ", which was deleted"; break;
-    case Finding::Unusable: t << "is " << v << ", which does not point at usable memory"; break;
+    case Zero: t << "0 - a variable never given a value"; break;
+    case Small: t << v << ", not a handle"; break;
+    case Deleted: t << v << ", which was deleted"; break;
+    case Unusable: t << v << ", which does not point at usable memory"; break;
+    case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into a " << pool_name(f.place.pool)
+                       << ": not on a float"; break;
     default:
-      t << "is " << v << ", ";
+      t << v << ", ";
       if (value != f.place.value) t << (long long)(value - f.place.value) << " bytes into ";
       t << "a " << pool_name(f.place.pool) << " (" << (long long)f.place.bytes << " bytes); this argument needs ";
       if (a.kind != Kind::Value && bytes == kind_bytes(a.kind)) {
@@ -163,38 +227,79 @@ void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t 
         t << (long long)bytes << " bytes";
       }
   }
-  report(t.s);
+  t << ", skipped";
+  report(c, i, f.what, t.s, false);
+}
+
+// An integer outside its kind's range: a row or column outside 1 to 4, a float
+// number below 0, or one past the value the handle `at` points into (`place`).
+void report_range(const Command& c, int i, std::int32_t v, std::uint32_t at = 0, const Place* place = nullptr) {
+  const Argument& a = c.arguments[i];
+  Text t;
+  start_line(t, c, i, a, false);
+  t << (long long)v << ": ";
+  if (place) {
+    const long long left = (place->value + place->bytes - at) / 4;
+    t << (at != place->value ? "from this handle, " : "") << "the " << pool_name(place->pool) << " there has floats 0 to "
+      << left - 1;
+  } else if (a.high < 0) {
+    t << a.range << " count from " << (long long)a.low;
+  } else {
+    t << a.range << " are " << (long long)a.low << " to " << (long long)a.high;
+  }
+  t << ", skipped";
+  report(c, i, place ? Beyond : OutOfRange, t.s, false);
+}
+
+// The thread of the first command call, and the other threads already reported.
+DWORD first_thread;
+DWORD other_threads[16];
+unsigned others;
+
+void check_thread(const Command& c) {
+  const DWORD me = GetCurrentThreadId();
+  if (!first_thread) first_thread = me;
+  if (me == first_thread) return;
+  for (unsigned k = 0; k < others && k < 16; ++k) {
+    if (other_threads[k] == me) return;
+  }
+  other_threads[others++ % 16] = me;
+  Text t;
+  t << c.keyword << ": called from a second thread (id " << (long long)me << "): the pools are not thread-safe";
+  report(c, -1, Thread, t.s, true);
 }
 
 }  // namespace
 
 bool allowed(const Command& c, const std::uint32_t* words) {
+  check_thread(c);
   if (c.deletes >= 0) {
     const std::uint32_t h = words[0];
-    if (frame::pool(static_cast<PoolId>(c.deletes)).holds(h)) return true;
+    if (h == 0 || frame::pool(static_cast<PoolId>(c.deletes)).holds(h)) return true;
     Text t;
-    start_line(t, c, 1, c.arguments[0], true);
-    t << "is " << (long long)h << ", not a live " << pool_name(static_cast<PoolId>(c.deletes)) << ": Delete ignores it";
-    report(t.s);
+    start_line(t, c, 0, c.arguments[0], true);
+    t << (long long)h << ", not a live " << pool_name(static_cast<PoolId>(c.deletes)) << ": Delete ignores it";
+    report(c, 0, NotLive, t.s, true);
     return true;
   }
   for (int i = 0; i < c.count; ++i) {
     const Argument& a = c.arguments[i];
-    if (a.kind == Kind::None || (a.optional && words[i] == 0)) continue;
-    std::uint64_t bytes = a.bytes;
-    if (a.index >= 0) {
-      const std::int32_t index = static_cast<std::int32_t>(words[a.index]);
-      if (index < 0) {
-        Text t;
-        start_line(t, c, a.index + 1, c.arguments[a.index], false);
-        t << "is " << (long long)index << ", before the value's first float";
-        report(t.s);
-        return false;
-      }
-      bytes = 4 * (std::uint64_t(index) + 1);
+    const std::int32_t v = static_cast<std::int32_t>(words[i]);
+    if (a.range[0] && (v < a.low || (a.high >= 0 && v > a.high))) {
+      report_range(c, i, v);
+      return false;
     }
+  }
+  for (int i = 0; i < c.count; ++i) {
+    const Argument& a = c.arguments[i];
+    if (a.kind == Kind::None || (a.optional && words[i] == 0)) continue;
+    const std::uint64_t bytes = a.index >= 0 ? 4 * (std::uint64_t(words[a.index]) + 1) : a.bytes;
     const Finding f = examine(a, words[i], bytes);
-    if (f.what != Finding::Fine) {
+    if (f.what == TooSmall && a.index >= 0) {  // the float number is what is off, not the handle
+      report_range(c, a.index, static_cast<std::int32_t>(words[a.index]), words[i], &f.place);
+      return false;
+    }
+    if (f.what != Fine) {
       report_finding(c, i, words[i], bytes, f);
       return false;
     }
@@ -203,6 +308,8 @@ bool allowed(const Command& c, const std::uint32_t* words) {
 }
 
 void report_leaks() {
+  follow_variable();
+  flush_repeats();
   Text t;
   t << kCaption << ": values still alive at unload:";
   bool any = false;
@@ -212,13 +319,7 @@ void report_leaks() {
     t << (any ? ", " : " ") << (long long)n << " " << pool_name(static_cast<PoolId>(p));
     any = true;
   }
-  if (!any) return;
-  char path[MAX_PATH];
-  if (log_path(path)) {
-    append_line(path, t.s);
-  } else {
-    debug_line(t.s);
-  }
+  if (any) write_line(t.s);
 }
 
 }  // namespace kv::checked

@@ -162,6 +162,8 @@ void ElementStore::reset(std::size_t value_size) {
   low_bits_ = (std::uintptr_t{1} << shift_) - 1;
   open_ = nullptr;
   spare_ = nullptr;
+  quarantined_ = nullptr;  // the heap it was on is gone
+  quarantine_first_ = quarantine_count_ = 0;
 }
 
 Block* ElementStore::new_block() {
@@ -212,8 +214,29 @@ KV_HOT Element* ElementStore::take() {
 }
 
 KV_HOT void ElementStore::give_back(Element* e) {
-  Block* b = e->block;
   e->tag = 0;
+#ifdef KV_CHECKED
+  if (quarantine(e)) return;
+#endif
+  release(e);
+}
+
+bool ElementStore::quarantine(Element* e) {
+  if (!quarantined_) {
+    quarantined_ = static_cast<Element**>(platform::heap_alloc((kQuarantined + 1) * sizeof(Element*)));
+    if (!quarantined_) return false;
+  }
+  quarantined_[(quarantine_first_ + quarantine_count_++) % (kQuarantined + 1)] = e;
+  while (quarantine_count_ > kQuarantined || quarantine_count_ * value_size_ > kQuarantineBytes) {
+    release(quarantined_[quarantine_first_]);
+    quarantine_first_ = (quarantine_first_ + 1) % (kQuarantined + 1);
+    --quarantine_count_;
+  }
+  return true;
+}
+
+KV_HOT void ElementStore::release(Element* e) {
+  Block* b = e->block;
   e->next = b->free;
   b->free = e;
   --b->used;

@@ -29,6 +29,8 @@ class ElementStore {
   void reset(std::size_t value_size);
   std::size_t value_size() const { return value_size_; }
   Element* take();  // null when no block can be had
+  // Returns an element for reuse; the checked build keeps the latest ones out of
+  // reuse for a while first (see quarantine).
   void give_back(Element* element);
   // The element whose value bytes start at `address`, if the address lies on an
   // element of one of this store's blocks; null for any other address.
@@ -41,6 +43,14 @@ class ElementStore {
   Block* new_block();
   void push_open(Block* block);
   void unlink_open(Block* block);
+  void release(Element* element);
+  // The checked build: freed elements wait here, the oldest first out, while there
+  // are more than kQuarantined of them or more than kQuarantineBytes of values, so
+  // that a stale handle is still named after the next MakeNew.
+  bool quarantine(Element* element);
+
+  Element** quarantined_ = nullptr;  // a ring of kQuarantined + 1 places, on the heap
+  std::size_t quarantine_first_ = 0, quarantine_count_ = 0;
 
   std::size_t value_size_ = 0;
   std::size_t element_bytes_ = 0;
@@ -80,6 +90,11 @@ class Pool {
 };
 
 enum class PoolId { Vec2, Vec3, Vec4, Mat4, Quat, Frustum, ViewPort, Count };
+
+// How many freed values the checked build keeps out of reuse per element store,
+// and how many bytes of them at most.
+constexpr std::size_t kQuarantined = 4096;
+constexpr std::size_t kQuarantineBytes = 1 << 20;
 
 // Where an address lies, for the checked build: in the value of a live element
 // (its pool, where the value starts, its bytes), in the pools' memory but in no

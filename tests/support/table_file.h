@@ -2,6 +2,8 @@
 // generator), for the tests that check the table and the exports against it.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -61,6 +63,19 @@ struct TableFile {
   std::map<std::string, std::string> families; // family name -> title
   std::map<std::string, Oracle> oracles;       // export -> its D3DX counterpart
   std::map<int, std::vector<std::string>> names;  // row -> its arguments' names, where not the signature's
+  // Result kind ("Handle" for every handle kind) -> its row letter and what a skipped call gives.
+  std::map<std::string, std::pair<char, int>> results;
+  const std::pair<char, int>& result(const std::string& kind) const {
+    return results.at(Param{"", kind}.is_handle() ? "Handle" : kind);
+  }
+  // The word a call the checked build skips returns: the result's "nothing".
+  std::uint32_t nothing_word(const std::string& kind) const {
+    if (kind.empty()) return 0;
+    const float f = float(result(kind).second);
+    std::uint32_t w;
+    std::memcpy(&w, &f, 4);
+    return result(kind).first == 'F' ? w : std::uint32_t(result(kind).second);
+  }
   // The names of a row's arguments as the reference writes them.
   std::vector<std::string> names_of(int number) const {
     if (names.count(number)) return names.at(number);
@@ -113,6 +128,12 @@ inline TableFile read_table_file(const std::string& path) {
       t.families[name] = title;
     } else if (kind == "about" || kind == "edges" || kind == "arg") {
       continue;
+    } else if (kind == "result") {
+      std::string result;
+      char letter;
+      int value;
+      words >> result >> letter >> value;
+      t.results[result] = {letter, value};
     } else if (kind == "names") {
       int number;
       words >> number;

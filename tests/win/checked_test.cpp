@@ -11,7 +11,10 @@
 #include <fstream>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
+#include <thread>
+#include <atomic>
 #include <vector>
 
 #include "harness/plugin.h"
@@ -34,7 +37,8 @@ std::string read_file(const std::string& path) {
 // Reports go to a log file of the test's own while it runs.
 class Checked : public ::testing::Test {
  protected:
-  std::string log = "checked\\mistakes.log", previous;
+  // A log of the process's own: the release and checked runs of a case may run at once.
+  std::string log = "checked\\mistakes" + std::to_string(GetCurrentProcessId()) + ".log", previous;
   void SetUp() override {
     char value[MAX_PATH] = "";
     GetEnvironmentVariableA("KESTROM_VANDU_LOG", value, MAX_PATH);
@@ -42,8 +46,15 @@ class Checked : public ::testing::Test {
     DeleteFileA(log.c_str());
     SetEnvironmentVariableA("KESTROM_VANDU_LOG", log.c_str());
   }
-  void TearDown() override { SetEnvironmentVariableA("KESTROM_VANDU_LOG", previous.empty() ? nullptr : previous.c_str()); }
-  std::string reports() { return read_file(log); }
+  void TearDown() override {
+    SetEnvironmentVariableA("KESTROM_VANDU_LOG", previous.empty() ? nullptr : previous.c_str());
+    DeleteFileA(log.c_str());
+  }
+  // The reports, without the header line each run starts with.
+  std::string reports() {
+    const std::string all = read_file(log);
+    return all.rfind("Kestrom_Vandu ", 0) == 0 ? all.substr(all.find('\n') + 1) : all;
+  }
   std::uint32_t make(const char* type) { return checked().command(std::string("p") + type + "_MakeNew", "L", {}); }
 };
 
@@ -66,29 +77,29 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
     std::string report;
   } cases[] = {
       {"a variable never given a value", [&] { return checked().command("pVec3_Add", "LLL", {b, 0u, a}); },
-       "pVec3_Add (Vec3_Add): argument 2 'a' is 0 — a variable that was never given a value?"},
+       "pVec3_Add: argument 2 'a' is 0 - a variable never given a value, skipped"},
       {"a small number", [&] { return checked().command("pVec3_Add", "LLL", {5u, a, a}); },
-       "pVec3_Add (Vec3_Add): argument 1 'result' is 5, not a handle"},
+       "pVec3_Add: argument 1 'result' is 5, not a handle, skipped"},
       {"a deleted value", [&] { return checked().command("pVec3_Length", "FL", {gone}); },
-       "pVec3_Length (or pPlane_Length) (Vec3_Length): argument 1 'v' is " + n_gone + ", which was deleted"},
+       "pVec3_Length (or pPlane_Length): argument 1 'v' is " + n_gone + ", which was deleted, skipped"},
       {"a Vec3 where a Mat4 is written", [&] { return checked().command("pMat4_Identity", "L", {a}); },
-       "pMat4_Identity (Mat4_Identity): argument 1 'm' is " + n_a + ", a Vec3 (12 bytes); this argument needs a Mat4 (64 bytes)"},
+       "pMat4_Identity: argument 1 'm' is " + n_a + ", a Vec3 (12 bytes); this argument needs a Mat4 (64 bytes), skipped"},
       {"a row of a Mat4 where a Mat4 is read", [&] { return checked().command("pMat4_Transpose", "LL", {m, m + 32}); },
-       "pMat4_Transpose (Mat4_Transpose): argument 2 'in' is " + std::to_string(m + 32) +
-           ", 32 bytes into a Mat4 (64 bytes); this argument needs a Mat4 (64 bytes)"},
+       "pMat4_Transpose: argument 2 'in' is " + std::to_string(m + 32) +
+           ", 32 bytes into a Mat4 (64 bytes); this argument needs a Mat4 (64 bytes), skipped"},
       {"a float past the value", [&] { return checked().command("pVec3_GetElement", "FLL", {a, 5}); },
-       "pMat4_GetElementIndex (or pVec2_GetElement, pVec3_GetElement, pVec4_GetElement) (Mat4_GetElementIndex): "
-       "argument 1 'h' is " + n_a + ", a Vec3 (12 bytes); this argument needs 24 bytes"},
+       "pMat4_GetElementIndex (or pVec2_GetElement, pVec3_GetElement, pVec4_GetElement): "
+       "argument 2 'index' is 5: the Vec3 there has floats 0 to 2, skipped"},
       {"a negative float number", [&] { return checked().command("pVec3_GetElement", "FLL", {a, -1}); },
-       "pMat4_GetElementIndex (or pVec2_GetElement, pVec3_GetElement, pVec4_GetElement) (Mat4_GetElementIndex): "
-       "argument 2 'index' is -1, before the value's first float"},
+       "pMat4_GetElementIndex (or pVec2_GetElement, pVec3_GetElement, pVec4_GetElement): "
+       "argument 2 'index' is -1: floats count from 0, skipped"},
       {"memory that cannot be read", [&] { return checked().command("pVec3_Dot", "FLL", {a, locked}); },
-       "pVec3_Dot (Vec3_Dot): argument 2 'b' is " + std::to_string(kvt::word(locked)) + ", which does not point at usable memory"},
+       "pVec3_Dot: argument 2 'b' is " + std::to_string(kvt::word(locked)) + ", which does not point at usable memory, skipped"},
       {"memory that cannot be written", [&] { return checked().command("pVec3_Cross", "LLL", {read_only, a, a}); },
-       "pVec3_Cross (Vec3_Cross): argument 1 'result' is " + std::to_string(kvt::word(read_only)) +
-           ", which does not point at usable memory"},
+       "pVec3_Cross: argument 1 'result' is " + std::to_string(kvt::word(read_only)) +
+           ", which does not point at usable memory, skipped"},
       {"a Delete of another pool's value", [&] { return checked().command("pVec3_Delete", "L", {m}); },
-       "pVec3_Delete (Vec3_Delete): warning: argument 1 'h' is " + n_m + ", not a live Vec3: Delete ignores it"},
+       "pVec3_Delete: warning: argument 1 'h' is " + n_m + ", not a live Vec3: Delete ignores it"},
   };
   const std::vector<unsigned char> before_a = around(a, 12), before_b = around(b, 12), before_m = around(m, 64);
   std::size_t seen = 0;
@@ -126,6 +137,212 @@ TEST_F(Checked, ValidUsesAreNeverReported) {
   EXPECT_NE(out[0], 0.0f) << "the call went ahead";
   checked().command("pMat4_Delete", "L", {m});
   checked().command("pQuat_Delete", "L", {q});
+}
+
+// The mistake matrix, generated from the command table's signatures: every export
+// of the checked DLL, each argument, each mistake it can have (0, a small number,
+// a deleted handle, one deleted before a MakeNew of its store, each smaller kind,
+// an offset inside a value off a float, freed memory, a row, column or float
+// number one past each end of its range). Each is named in exactly one line of
+// the log, by its argument, and the call is skipped: its result the declared
+// "nothing", every value and the bookkeeping around it as it was, no value made
+// or lost. Then the same exports with every valid handle: no line at all.
+struct Matrix {
+  const kv::test::TableFile table = kv::test::read_table_file("commands.tab");
+  const char* kinds[8] = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"};
+  const int sizes[8] = {8, 12, 16, 16, 16, 64, 96, 24};
+  std::map<std::string, std::uint32_t> values;  // a live value of each kind
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  std::string logs[2] = {"checked\\matrix1-" + pid + ".log", "checked\\matrix2-" + pid + ".log"};
+  std::size_t seen[2] = {0, 0};
+  int turn = 0;
+
+  Matrix() {
+    for (const std::string& l : logs) DeleteFileA(l.c_str());
+  }
+  ~Matrix() {
+    for (const std::string& l : logs) DeleteFileA(l.c_str());
+  }
+  int bytes_of(const kv::test::Param& p) const {
+    for (int t = 0; t < 8; ++t) {
+      if (p.kind == kinds[t]) return p.extent.empty() || !std::isdigit(p.extent[0]) ? sizes[t] : std::stoi(p.extent);
+    }
+    return 4;  // a Value: float 0, the index being 0
+  }
+  std::uint32_t live(const std::string& kind) { return checked().command("p" + kind + "_LiveCount", "L", {}); }
+  // The lines a call adds to the log, each call to a log of its own so that no
+  // report repeats the one before.
+  std::vector<std::string> lines_of(const std::function<std::uint32_t()>& call, std::uint32_t* result) {
+    turn ^= 1;
+    SetEnvironmentVariableA("KESTROM_VANDU_LOG", logs[turn].c_str());
+    *result = call();
+    std::ifstream in(logs[turn], std::ios::binary);
+    in.seekg(std::streamoff(seen[turn]));
+    std::vector<std::string> added;
+    for (std::string line; std::getline(in, line); seen[turn] += line.size() + 1) {
+      if (line.compare(0, 14, "Kestrom_Vandu ") != 0) added.push_back(line.substr(0, line.size() - 1));
+    }
+    return added;
+  }
+};
+
+TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
+  Matrix m;
+  for (const char* k : m.kinds) m.values[k] = make(k);
+  // Memory used once (as a checker might remember it), then freed.
+  void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  checked().command("pMat4_Identity", "L", {freed});
+  VirtualFree(freed, 0, MEM_RELEASE);
+  int cases = 0, valid = 0;
+  for (const auto& [name, sig] : m.table.sigs) {
+    const void* fn = checked().address(name);
+    const bool deletes = name.find("_Delete") != std::string::npos;
+    std::vector<std::uint32_t> good;
+    for (const auto& p : sig.params) {
+      good.push_back(p.is_handle() ? m.values[p.kind == "Value" ? "Mat4" : p.kind]
+                     : p.is_float() ? kvt::word(0.5f) : p.kind == "Row" || p.kind == "Column" || p.kind == "Object" ? 1 : 0);
+    }
+    auto call = [&](const std::vector<std::uint32_t>& w) { return kvt::call_raw(fn, w.data(), std::uint32_t(w.size()), {}).result; };
+    for (std::size_t k = 0; k < sig.params.size(); ++k) {
+      const kv::test::Param& p = sig.params[k];
+      const std::string pool = p.kind == "Plane" ? "Vec4" : p.kind == "Value" ? "Mat4" : p.kind;
+      // Each mistake: the word, and the argument the report must name.
+      std::vector<std::pair<std::uint32_t, std::size_t>> mistakes;
+      if (p.is_handle()) {
+        const std::uint32_t gone = make(pool.c_str());
+        checked().command("p" + pool + "_Delete", "L", {gone});
+        const std::uint32_t gone_before_make = make(pool.c_str());
+        checked().command("p" + pool + "_Delete", "L", {gone_before_make});
+        make(pool.c_str());  // the next value of the store: the freed slot must stay named
+        mistakes = {{gone, k}, {5, k}, {gone_before_make, k}, {kvt::word(freed), k}};
+        if (!p.optional) mistakes.push_back({0, k});
+        for (int t = 0; t < 8 && !deletes; ++t) {
+          if (m.sizes[t] < m.bytes_of(p)) mistakes.push_back({m.values[m.kinds[t]], k});
+        }
+        if (!deletes) mistakes.push_back({m.values["Mat4"] + 2, k});
+      } else if (p.kind == "Row" || p.kind == "Column") {
+        mistakes = {{0, k}, {5, k}};
+      } else if (p.kind == "Index") {
+        mistakes = {{std::uint32_t(-1), k}, {16, k}};  // the handle beside it is a Mat4: floats 0 to 15
+      }
+      for (const auto& [word, named] : mistakes) {
+        std::vector<std::uint32_t> w = good;
+        w[k] = word;
+        std::map<std::string, std::uint32_t> counts;
+        std::vector<std::vector<unsigned char>> before;
+        for (const char* kind : m.kinds) counts[kind] = m.live(kind), before.push_back(around(m.values[kind], 96));
+        std::uint32_t result;
+        const std::vector<std::string> added = m.lines_of([&] { return call(w); }, &result);
+        const std::string where = name + " argument " + std::to_string(k + 1) + " = " + std::to_string(std::int32_t(word));
+        ++cases;
+        if (deletes && word == 0) {
+          EXPECT_TRUE(added.empty()) << where << ": Delete 0 raises nothing";
+          continue;
+        }
+        ASSERT_EQ(added.size(), 1u) << where;
+        const std::string arg = "argument " + std::to_string(named + 1) + " '" + sig.params[named].name + "'";
+        EXPECT_NE(added[0].find(arg), std::string::npos) << where << ": " << added[0];
+        EXPECT_EQ(added[0].find("warning") != std::string::npos, deletes) << where << ": " << added[0];
+        if (!deletes) EXPECT_EQ(result, m.table.nothing_word(sig.result)) << where << ": the skipped call's nothing";
+        for (int t = 0; t < 8; ++t) {
+          EXPECT_EQ(m.live(m.kinds[t]), counts[m.kinds[t]]) << where;
+          EXPECT_TRUE(around(m.values[m.kinds[t]], 96) == before[t]) << where << ": a value changed";
+        }
+      }
+      // The valid half: every kind large enough, a row of a Mat4 with enough of it left, memory of our own.
+      if (!p.is_handle() || deletes) continue;
+      static float own[32];
+      std::vector<std::uint32_t> fits = {m.values["Frustum"] + 96 - std::uint32_t(m.bytes_of(p) + 3) / 4 * 4, kvt::word(own)};
+      if (p.optional) fits.push_back(0);
+      for (int t = 0; t < 8; ++t) {
+        if (m.sizes[t] >= m.bytes_of(p)) fits.push_back(m.values[m.kinds[t]]);
+      }
+      for (const std::uint32_t word : fits) {
+        std::vector<std::uint32_t> w = good;
+        w[k] = word;
+        std::uint32_t result;
+        EXPECT_TRUE(m.lines_of([&] { return call(w); }, &result).empty()) << name << " argument " << k + 1 << " valid";
+        ++valid;
+      }
+    }
+  }
+  EXPECT_GT(cases, 3000);
+  EXPECT_GT(valid, 3000);
+  for (const char* k : m.kinds) {
+    const std::uint32_t n = m.live(k), h = make(k);
+    EXPECT_NE(h, 0u);
+    checked().command(std::string("p") + (std::string(k) == "Plane" ? "Vec4" : k) + "_Delete", "L", {h});
+    EXPECT_EQ(m.live(k), n) << "MakeNew and Delete still sound after the matrix";
+  }
+}
+
+// The message boxes the checked build shows during a call, each answered OK from
+// another thread: their texts, one per line.
+std::string answer_boxes(const std::function<void()>& call) {
+  std::string texts;
+  std::atomic<bool> done{false};
+  std::thread watcher([&] {
+    while (!done) {
+      if (HWND box = FindWindowA(nullptr, "Kestrom_Vandu checked build")) {
+        char s[1024] = "";
+        GetDlgItemTextA(box, 0xFFFF, s, sizeof s);
+        texts += std::string(s) + "\n";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        while (IsWindow(box)) Sleep(1);
+      }
+      Sleep(2);
+    }
+  });
+  call();
+  done = true;
+  watcher.join();
+  return texts;
+}
+
+// The log at volume: one header line per run, plain ASCII, a report repeated
+// written once and then counted; a log that cannot be written said once in a
+// box, the reports then in boxes; Delete of 0 says nothing at all.
+TEST_F(Checked, TheLogStaysReadableAtVolume) {
+  const std::uint32_t v = make("Vec3"), m = make("Mat4");
+  for (int i = 0; i < 10003; ++i) checked().command("pVec3_Add", "LLL", {v, 0u, v});
+  checked().command("pMat4_SetElement", "LLLF", {m, 0, 1, 1.0f});
+  checked().command("pVec3_Delete", "L", {0u});
+  checked().command("pMat4_Delete", "L", {m});
+  const std::string all = read_file(log);
+  EXPECT_TRUE(std::all_of(all.begin(), all.end(), [](char c) { return (unsigned char)c < 128; })) << "plain ASCII";
+  const std::string header = all.substr(0, all.find('\r'));
+  EXPECT_EQ(header.rfind(std::string("Kestrom_Vandu ") + KV_VERSION + " checked build, 20", 0), 0u) << header;
+  EXPECT_NE(header.find(", process " + std::to_string(GetCurrentProcessId()) + " kv_wine_tests.exe"), std::string::npos) << header;
+  EXPECT_EQ(reports(),
+            "pVec3_Add: argument 2 'a' is 0 - a variable never given a value, skipped\r\n"
+            "  (the line above 10000 more times)\r\n"
+            "  (the line above 2 more times)\r\n"
+            "pMat4_SetElement: argument 2 'row' is 0: rows are 1 to 4, skipped\r\n");
+  SetEnvironmentVariableA("KESTROM_VANDU_LOG", "no such folder\\reports.log");
+  const std::string said = answer_boxes([&] { checked().command("pVec3_Add", "LLL", {v, 5u, v}); });
+  EXPECT_EQ(said.rfind("Kestrom_Vandu checked build: cannot write the log file no such folder\\reports.log (", 0), 0u) << said;
+  EXPECT_NE(said.find("); reports will show here instead.\npVec3_Add: argument 2 'a' is 5, not a handle, skipped"),
+            std::string::npos) << "said once, then the report in a box: " << said;
+  const std::string next = answer_boxes([&] { checked().command("pVec3_Add", "LLL", {v, v, 5u}); });
+  EXPECT_EQ(next.rfind("pVec3_Add: argument 3 'b' is 5, not a handle, skipped", 0), 0u) << next;
+  EXPECT_EQ(answer_boxes([&] { checked().command("pVec3_Delete", "L", {0u}); }), "") << "Delete 0 raises nothing";
+  SetEnvironmentVariableA("KESTROM_VANDU_LOG", log.c_str());
+  checked().command("pVec3_Delete", "L", {v});
+}
+
+// Pools are single-threaded: the checked build names a command called from another
+// thread than the first command's, once per thread, and lets it run.
+TEST_F(Checked, ASecondThreadIsNamedOnce) {
+  const std::uint32_t v = make("Vec3");
+  std::thread([&] {
+    for (int i = 0; i < 3; ++i) checked().command("pVec3_Set", "LFFF", {v, 1.0f, 2.0f, 3.0f});
+  }).join();
+  const std::string line = reports();
+  EXPECT_EQ(line.rfind("pVec3_Set: called from a second thread (id ", 0), 0u) << line;
+  EXPECT_NE(line.find("): the pools are not thread-safe\r\n"), std::string::npos) << line;
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+  EXPECT_EQ(checked().command_float("pVec3_GetY", "FL", {v}), 2.0f) << "the call ran";
+  checked().command("pVec3_Delete", "L", {v});
 }
 
 // The bytes the command table says each export touches through each handle are
