@@ -505,6 +505,9 @@ digits. Errors are in units in the last place (ULPs) of single precision:
 - **D3DX**: the same for Wine's `d3dx9_43.dll` on the same inputs, where a D3DX
   function computes the same result.
 
+Each command below is headed by the keywords a script reaches it by (search for a
+keyword to find it), then the DLL's export name, which the summary uses.
+
 Input classes: random (components in ±10, angles in ±7 radians, parameters in
 −1..2), tiny (×2⁻⁴⁰), huge (×2⁴⁰), near-parallel, nearly-singular,
 nearly-collinear, angles near multiples of a quarter turn, and boundary inputs
@@ -537,7 +540,9 @@ def report(table, exports, stats, markdown, draws, seed):
         wc = max((s.wc for s in per.values()), default=0.0)
         wct = max((s.wc_theirs for s in per.values()), default=0.0)
         has_oracle = export in table.oracles
-        lines.append("### `%s`" % export)
+        keywords = [r.keyword for r in table.rows.values() if r.export == export]
+        keywords = sorted(set(keywords), key=keywords.index) or ["no keyword"]
+        lines.append("### %s (export `%s`)" % (", ".join("`%s`" % k for k in keywords), export))
         lines.append("")
         head = "wc %s ULP" % fmt(wc)
         if has_oracle:

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the HTML command reference as a browser builds it: headless Chromium
-loads commands.html#q=slerp and dumps the page after its script has run; exactly
-the keywords with "slerp" in their names (from the command table) must be left
-visible, each under an index entry that is visible too. Then it saves a
-screenshot of the unfiltered page as the browser shows it.
+loads commands.html#q=slerp (then pick, then look at) and dumps the page after its
+script has run; exactly the keywords whose name, family title or summary holds
+every word of the query (from the command table) must be left visible, each under
+an index entry that is visible too. Then it saves a screenshot of the unfiltered
+page as the browser shows it.
 
   tools/check_html.py commands.tab commands.html screenshot.png"""
 
@@ -52,25 +53,27 @@ def main():
     table_path, page, screenshot = sys.argv[1:4]
     url = "file://" + os.path.abspath(page)
     table = tablegen.Table(table_path)
-    wanted = {row.keyword.lower() for row in table.rows.values() if "slerp" in row.keyword.lower()}
-
-    dom = Visible()
-    dom.feed(chromium("--dump-dom", url + "#q=slerp"))
-    visible = {k for k, shown in dom.entries.items() if shown}
+    types, _ = tablegen.reference(table)
+    search = {e["keyword"].lower(): e["search"] for t in types for f in t["families"] for e in f["keywords"]}
     problems = []
-    if len(dom.entries) != len({row.keyword for row in table.rows.values()}):
-        problems.append(f"{len(dom.entries)} keyword entries in the page")
-    if visible != wanted:
-        problems.append(f"#q=slerp leaves {sorted(visible)} visible, not {sorted(wanted)}")
-    if {k for k, shown in dom.index.items() if shown} != wanted:
-        problems.append("#q=slerp leaves other index entries visible")
+    for query in ("slerp", "pick", "look at"):
+        wanted = {k for k, text in search.items() if all(w in text for w in query.split())}
+        dom = Visible()
+        dom.feed(chromium("--dump-dom", url + "#q=" + query.replace(" ", "%20")))
+        visible = {k for k, shown in dom.entries.items() if shown}
+        if len(dom.entries) != len(search):
+            problems.append(f"{len(dom.entries)} keyword entries in the page")
+        if not wanted or visible != wanted:
+            problems.append(f"#q={query} leaves {sorted(visible)} visible, not {sorted(wanted)}")
+        if {k for k, shown in dom.index.items() if shown} != wanted:
+            problems.append(f"#q={query} leaves other index entries visible")
     if problems:
         sys.exit("commands.html: " + "; ".join(problems))
 
     chromium(f"--screenshot={os.path.abspath(screenshot)}", "--window-size=1280,1000", url)
     if not os.path.getsize(screenshot):
         sys.exit(f"{screenshot}: empty")
-    print(f"commands.html: #q=slerp shows exactly the {len(wanted)} SLerp keywords; screenshot {screenshot}")
+    print(f"commands.html: slerp, pick and look at each show exactly the keywords they name; screenshot {screenshot}")
 
 
 if __name__ == "__main__":

@@ -106,7 +106,9 @@ class Table:
         self.sigs = OrderedDict()  # export -> (family, [Param], result)
         self.oracles = OrderedDict()  # export -> (D3DX function, [argument])
         self.block = None  # the family whose block the lines read now belong to
-        self.results = {}  # result kind -> (the value meaning "nothing", the reference's text)
+        self.results = {}  # result kind -> (the value meaning "nothing", the reference's text, its letter)
+        self.returns = {}  # export -> what its result means, where its kind's text does not say
+        self.sees = []  # (keyword[:letters], keyword[:letters], the difference between them)
         self.arg_texts = {}  # (scope, argument name) -> what the argument is, for the reference
         self.arg_names = {}  # row number -> its arguments' names, where they differ from the signature's
         with open(path, encoding="utf-8") as f:
@@ -149,6 +151,14 @@ class Table:
             if len(words) < 5 or words[2] not in "LF" or not re.match(r"^-?\d+$", words[3]):
                 raise TableError(f"cannot read: {line}")
             self.results[words[1]] = (int(words[3]), line.split(None, 4)[4], words[2])
+        elif kind == "see":
+            if len(words) < 4:
+                raise TableError(f"cannot read: {line}")
+            self.sees.append((words[1], words[2], line.split(None, 3)[3]))
+        elif kind == "return":
+            if len(words) < 3 or words[1] in self.returns:
+                raise TableError(f"cannot read, or a second return line: {line}")
+            self.returns[words[1]] = line.split(None, 2)[2]
         elif kind == "sig":
             name, family, rest = words[1], words[2], words[3:]
             if family not in self.families:
@@ -219,6 +229,17 @@ class Table:
             if (scope != "*" and scope not in self.families and scope not in keywords
                     and not any(fnmatch.fnmatchcase(e, scope) for e in self.sigs)):
                 raise TableError(f"arg {scope} {name}: no such keyword, export or family")
+        for ends in self.sees:
+            for end in ends[:2]:
+                keyword, _, letters = end.partition(":")
+                if not any(r.keyword == keyword and (not letters or r.letters == letters) for r in self.rows.values()):
+                    raise TableError(f"see {end}: no such keyword (and letters)")
+        for export, (_, _, result) in self.sigs.items():
+            if result and result_entry(self, result)[1] == "-" and export not in self.returns:
+                raise TableError(f"{export}: no return line says what its result means")
+        for export in self.returns:
+            if export not in self.sigs or not self.sigs[export][2]:
+                raise TableError(f"return {export}: no value command of that name")
         for export, (function, args) in self.oracles.items():
             if export not in self.sigs:
                 raise TableError(f"oracle {export}: no signature line")
@@ -414,8 +435,11 @@ def result_entry(table, result):
     return table.results["Handle" if result in HANDLES else result]
 
 
-def result_words(table, result):
-    return result_entry(table, result)[1].replace("{kind}", result)
+def result_words(table, export, result):
+    """What the result means, and the value that means "nothing" for it."""
+    nothing, text, _ = result_entry(table, result)
+    text = table.returns.get(export, text).replace("{kind}", result)
+    return f"{text} (“nothing”: {str(nothing).replace('-', '−')})"
 
 
 def nothing_word(table, result):
@@ -460,7 +484,12 @@ def reference(table):
                         "args": [(n, kind_words(p, kind or t, shared), table.arg_text(row, fam, n))
                                  for p, (n, _, kind) in zip(params, renamed)],
                     })
-                entries.append({"keyword": k, "forms": forms})
+                words = [k, table.families[family]["title"]] + [form["row"].summary for form in forms]
+                words += [table.families[table.sigs[form["row"].export][0]]["title"] for form in forms]
+                see = [(b if a.partition(":")[0] == k else a, text) for a, b, text in table.sees
+                       if k in (a.partition(":")[0], b.partition(":")[0]) and a.partition(":")[0] != b.partition(":")[0]]
+                see += [("", text) for a, b, text in table.sees if a.partition(":")[0] == b.partition(":")[0] == k]
+                entries.append({"keyword": k, "forms": forms, "search": " ".join(words).lower(), "see": see})
             f = table.families[family]
             fams.append({"name": family, "title": f["title"], "about": f["about"], "edges": f["edges"], "keywords": entries})
         types.append({"name": t, "families": fams})
@@ -486,14 +515,21 @@ READING = ("How to read an entry. Each keyword has one or more forms, one per ar
            "command (a Quat or a Plane is read and set with the Vec4 commands), the command is explained "
            "once, under the keyword named after it, and the other keywords point there. The line in small "
            "print under each form (the DLL's export, the string-table row and the argument letters) is "
-           "for plug-in and host developers.")
+           "for plug-in and host developers. Each \"returns\" line ends with the value that means \"nothing\" for "
+           "that result: what a call the checked build skips gives.")
+
+
+def md_inline(text):
+    return text.replace("{conventions}", "[the guide's Conventions](guide.md#conventions)")
 
 
 def md_text(table, version):
     types, keyword_count = reference(table)
     out = [GENERATED.format(open="<!--", close="-->"), "# Kestrom_Vandu command reference", "",
            f"Version {version}. Generated from the command table: {len(table.rows)} rows, "
-           f"{keyword_count} keywords, {len(table.built_exports())} commands.", "", READING, "", "## Index", ""]
+           f"{keyword_count} keywords, {len(table.built_exports())} commands.", "",
+           md_inline(READING + " The conventions (row vectors, the turn order of Euler angles, handedness, radians "
+                     "and degrees) are explained in {conventions}."), "", "## Index", ""]
     for t in types:
         keys = sorted(e["keyword"] for f in t["families"] for e in f["keywords"])
         out.append(f"- **{t['name']}**: " + ", ".join(f"[`{k}`](#{anchor(k)})" for k in keys))
@@ -501,7 +537,7 @@ def md_text(table, version):
     for t in types:
         out += [f"## {t['name']}", ""]
         for f in t["families"]:
-            out += [f"### {f['title']} ({t['name']})", "", f["about"], "", f"*At the edges:* {f['edges']}", ""]
+            out += [f"### {f['title']} ({t['name']})", "", md_inline(f["about"]), "", f"*At the edges:* {md_inline(f['edges'])}", ""]
             for e in f["keywords"]:
                 k = e["keyword"]
                 out += [f'<a id="{anchor(k)}"></a>', f"#### `{k}`", ""]
@@ -515,8 +551,11 @@ def md_text(table, version):
                     for name, kind, text in form["args"]:
                         out.append(f"  - `{name}` ({kind}): {text}")
                     if form["result"]:
-                        out.append(f"  - returns {result_words(table, form['result'])}")
+                        out.append(f"  - returns {result_words(table, row.export, form['result'])}")
                     out.append(f"  - <sub>export `{row.export}`, string {row.number}, letters `{row.letters}`</sub>")
+                for other, text in e["see"]:
+                    name = other.partition(":")[0]
+                    out.append(f"- *See also* [`{name}`](#{anchor(name)}): {text}" if name else f"- *Which form:* {text}")
                 out.append("")
     return "\n".join(out)
 
@@ -556,14 +595,21 @@ HTML_SCRIPT = """
     });
   }
   function apply(text) {
-    var q = text.trim().toLowerCase(), shown = 0;
-    document.querySelectorAll('[data-k]').forEach(function (el) {
-      el.hidden = q !== '' && el.getAttribute('data-k').indexOf(q) < 0;
+    var q = text.trim().toLowerCase(), words = q.split(/\s+/), shown = 0, told = {};
+    document.querySelectorAll('[data-s]').forEach(function (el) {
+      var s = el.getAttribute('data-s');
+      el.hidden = q !== '' && !words.every(function (w) { return s.indexOf(w) >= 0; });
       if (!el.hidden && el.classList.contains('kw')) shown++;
     });
     hideEmpty('section.family', '.kw');
     hideEmpty('section.type', 'section.family');
     hideEmpty('nav .group', 'li');
+    // Filtered, a family's paragraphs show once, in its first section left.
+    document.querySelectorAll('section.family').forEach(function (el) {
+      var f = el.getAttribute('data-f'), again = q !== '' && !el.hidden && told[f];
+      el.querySelectorAll('.about, .edges').forEach(function (p) { p.hidden = again; });
+      if (!el.hidden) told[f] = true;
+    });
     count.textContent = q === '' ? '' : shown + (shown === 1 ? ' keyword' : ' keywords');
   }
   function fromAddress() {
@@ -594,6 +640,7 @@ def html_inline(text, keywords):
         body = re.sub(r"\bp[A-Z][A-Za-z0-9]*_[A-Za-z0-9]+\b",
                       lambda m: f'<a href="#{anchor(m.group(0))}">{m.group(0)}</a>' if m.group(0) in keywords else m.group(0), body)
         body = body.replace("*written*", "<em>written</em>").replace("*At the edges:*", "<em>At the edges:</em>")
+        body = body.replace("{conventions}", '<a href="guide.html#conventions">the guide\'s Conventions</a>')
         out.append(f"<code>{body}</code>" if code else body)
     return "".join(out)
 
@@ -607,25 +654,29 @@ def html_text(table, version):
          "<title>Kestrom_Vandu command reference</title>", f"<style>{HTML_STYLE}</style>", "</head>", "<body>",
          "<header>", "<h1>Kestrom_Vandu command reference</h1>",
          f"<p>Version {html_escape(version)}: {len(table.rows)} rows, {keyword_count} keywords, "
-         f"{len(table.built_exports())} commands. Type to filter the keywords; the address keeps the filter "
-         f"(<code>commands.html#q=slerp</code>).</p>",
-         '<input id="q" type="search" placeholder="Filter keywords, e.g. slerp" autocomplete="off" aria-label="Filter keywords">'
+         f"{len(table.built_exports())} commands. Type to filter: a keyword stays when every word you type is part "
+         f"of its name, its family's title or its summary (<code>pick</code>, <code>look at</code>); the address keeps "
+         f"the filter (<code>commands.html#q=slerp</code>). The conventions: the guide's "
+         f'<a href="guide.html#conventions">Conventions</a>.</p>',
+         '<input id="q" type="search" placeholder="Filter, e.g. slerp or pick" autocomplete="off" aria-label="Filter keywords">'
          '<span id="count"></span>', "</header>", '<div class="page">', '<nav aria-label="Index">']
     for t in types:
         keys = sorted(e["keyword"] for f in t["families"] for e in f["keywords"])
         h.append(f'<div class="group"><h2><a href="#type-{t["name"].lower()}">{t["name"]}</a></h2><ul>')
-        h += [f'<li data-k="{anchor(k)}"><a href="#{anchor(k)}">{k}</a></li>' for k in keys]
+        search = {e["keyword"]: e["search"] for f in t["families"] for e in f["keywords"]}
+        h += [f'<li data-k="{anchor(k)}" data-s="{html_escape(search[k])}"><a href="#{anchor(k)}">{k}</a></li>' for k in keys]
         h.append("</ul></div>")
     h += ["</nav>", "<main>", f"<p>{html_inline(READING, keywords)}</p>"]
     for t in types:
         h.append(f'<section class="type" id="type-{t["name"].lower()}"><h2>{t["name"]}</h2>')
         for f in t["families"]:
-            h.append(f'<section class="family"><h3>{html_escape(f["title"])} ({t["name"]})</h3>')
-            h.append(f"<p>{html_inline(f['about'], keywords)}</p>")
+            h.append(f'<section class="family" data-f="{f["name"]}"><h3>{html_escape(f["title"])} ({t["name"]})</h3>')
+            h.append(f"<p class=\"about\">{html_inline(f['about'], keywords)}</p>")
             h.append(f'<p class="edges"><em>At the edges:</em> {html_inline(f["edges"], keywords)}</p>')
             for e in f["keywords"]:
                 k = e["keyword"]
-                h.append(f'<article class="kw" id="{anchor(k)}" data-k="{anchor(k)}"><h4>{k}</h4><ul class="forms">')
+                h.append(f'<article class="kw" id="{anchor(k)}" data-k="{anchor(k)}" data-s="{html_escape(e["search"])}">'
+                         f'<h4>{k}</h4><ul class="forms">')
                 for form in e["forms"]:
                     row = form["row"]
                     text = f'<li class="form"><code>{html_escape(form_text(form))}</code>'
@@ -638,10 +689,15 @@ def html_text(table, version):
                     for name, kind, desc in form["args"]:
                         h.append(f"<li><code>{name}</code> ({html_escape(kind)}): {html_inline(desc, keywords)}</li>")
                     if form["result"]:
-                        h.append(f"<li>returns {html_escape(result_words(table, form['result']))}</li>")
+                        h.append(f"<li>returns {html_inline(result_words(table, row.export, form['result']), keywords)}</li>")
                     h.append(f'<li class="dev">export <code>{row.export}</code>, string {row.number}, '
                              f"letters <code>{row.letters}</code></li></ul></li>")
-                h.append("</ul></article>")
+                h.append("</ul>")
+                for other, text in e["see"]:
+                    name = other.partition(":")[0]
+                    lead = f'<em>See also</em> <a href="#{anchor(name)}">{name}</a>' if name else "<em>Which form:</em>"
+                    h.append(f'<p class="see">{lead}: {html_inline(text, keywords)}</p>')
+                h.append("</article>")
             h.append("</section>")
         h.append("</section>")
     h += ["</main>", "</div>", f"<script>{HTML_SCRIPT}</script>", "</body>", "</html>", ""]

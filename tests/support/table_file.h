@@ -126,7 +126,7 @@ inline TableFile read_table_file(const std::string& path) {
       words >> name;
       std::getline(words, title);
       t.families[name] = title;
-    } else if (kind == "about" || kind == "edges" || kind == "arg") {
+    } else if (kind == "about" || kind == "edges" || kind == "arg" || kind == "return" || kind == "see") {
       continue;
     } else if (kind == "result") {
       std::string result;
