@@ -9,6 +9,9 @@
 
 namespace {
 
+// Where the benchmarks put what they read, so that the reads are not optimised away.
+volatile std::uint32_t sink;
+
 constexpr long kCalls = 2000000;
 constexpr int kInputs = 64;  // a power of two
 
@@ -31,7 +34,7 @@ struct Inputs {
 template <class Fn>
 Fn oracle(const char* name) {
   static HMODULE d3dx = LoadLibraryA("d3dx9_43.dll");
-  return reinterpret_cast<Fn>(GetProcAddress(d3dx, name));
+  return kvt::function_at<Fn>(GetProcAddress(d3dx, name));
 }
 
 // Calls body(i, j) over the inputs.
@@ -56,7 +59,6 @@ GetX floor_export;
 template <class Ours>
 void versus_floor(const char* name, Ours ours, double goal) {
   static float v[kInputs][4];
-  static volatile std::uint32_t sink;
   const kvb::Pair t = kvb::best_pair_ns(kCalls, calls(ours), calls([](int i, int) { sink = floor_export(v[i]); }));
   kvb::report_floor(name, t.first_ns, t.second_ns, goal);
 }
@@ -67,7 +69,6 @@ void versus_floor(const char* name, Ours ours, double goal) {
 // on values each build made, timed in alternation. No goal: a few times the
 // release cost is expected.
 void bench_checked(const kvt::Plugin& release, const kvt::Plugin& checked) {
-  static volatile std::uint32_t sink;
   using Three = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t);
   using Get = std::uint32_t (*)(std::uint32_t);
   struct Build {

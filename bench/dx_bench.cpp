@@ -8,6 +8,7 @@
 #include "dx/plane.h"
 #include "dx/quaternion.h"
 #include "dx/vector.h"
+#include "harness/call.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ struct Data {
 template <class Fn>
 Fn oracle(const char* name) {
   static HMODULE d3dx = LoadLibraryA("d3dx9_43.dll");
-  return reinterpret_cast<Fn>(GetProcAddress(d3dx, name));
+  return kvt::function_at<Fn>(GetProcAddress(d3dx, name));
 }
 
 // Ours behind a call, as the commands reach them from another translation unit.

@@ -18,7 +18,7 @@ void bench_transforms(const kvt::Plugin& plugin, float (*a)[4], float (*b)[4]) {
   auto slerp = reinterpret_cast<Slerp>(plugin.address("Vec3_SLerp"));
   auto coord = reinterpret_cast<Three>(plugin.address("Vec3_TransformCoord"));
   auto by_quat = reinterpret_cast<Three>(plugin.address("Vec3_TransformQuat"));
-  auto oracle = reinterpret_cast<Coord>(GetProcAddress(LoadLibraryA("d3dx9_43.dll"), "D3DXVec3TransformCoord"));
+  auto oracle = kvt::function_at<Coord>(GetProcAddress(LoadLibraryA("d3dx9_43.dll"), "D3DXVec3TransformCoord"));
   static float m[16] = {0.8f, 0.1f, 0.2f, 0, -0.1f, 0.9f, 0.1f, 0, 0.2f, -0.1f, 0.7f, 0, 3, 4, 5, 1};
   static float q[4] = {0.1f, 0.2f, 0.3f, 0.927362f};
   float out[4];

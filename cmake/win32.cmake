@@ -59,7 +59,7 @@ function(kv_host_dll target dll_name folder source def)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder}
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/hosts/${folder})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
-  target_compile_options(${target} PRIVATE ${KV_TARGET_FLAGS})
+  target_compile_options(${target} PRIVATE ${KV_COMMON_FLAGS} ${KV_TARGET_FLAGS})
   target_link_options(${target} PRIVATE ${KV_STATIC_RUNTIME})
 endfunction()
 set(KV_HOSTS ${CMAKE_SOURCE_DIR}/tests/win/hosts)

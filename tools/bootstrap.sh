@@ -44,6 +44,12 @@ case "$need" in
   *":i386"*)
     dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386 ;;
 esac
-$SUDO apt-get update -qq
+# Another process (an unattended upgrade, say) may hold the package manager's lock:
+# apt waits for it, up to five minutes, and says so while it waits.
+if command -v fuser >/dev/null 2>&1 && fuser /var/lib/dpkg/lock-frontend /var/lib/apt/lists/lock >/dev/null 2>&1; then
+  echo "bootstrap: waiting for another package manager to finish (up to five minutes)" >&2
+fi
+APT="$SUDO apt-get -o DPkg::Lock::Timeout=300"
+$APT update -qq
 # shellcheck disable=SC2086
-$SUDO apt-get install -y -qq --no-install-recommends $need >/dev/null
+$APT install -y -qq --no-install-recommends $need >/dev/null

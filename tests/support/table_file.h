@@ -66,7 +66,9 @@ struct TableFile {
   // Result kind ("Handle" for every handle kind) -> its row letter and what a skipped call gives.
   std::map<std::string, std::pair<char, int>> results;
   const std::pair<char, int>& result(const std::string& kind) const {
-    return results.at(Param{"", kind}.is_handle() ? "Handle" : kind);
+    Param p;
+    p.kind = kind;
+    return results.at(p.is_handle() ? "Handle" : kind);
   }
   // The word a call the checked build skips returns: the result's "nothing".
   std::uint32_t nothing_word(const std::string& kind) const {

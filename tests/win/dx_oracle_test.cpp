@@ -26,6 +26,7 @@
 #include "dx/plane.h"
 #include "dx/quaternion.h"
 #include "dx/vector.h"
+#include "harness/call.h"
 #include "support/ulp.h"
 
 namespace {
@@ -41,7 +42,7 @@ HMODULE oracle() {
 // A D3DX export by name, as a __stdcall function of the given type.
 template <class Fn>
 Fn d3dx(const char* name) {
-  auto f = reinterpret_cast<Fn>(GetProcAddress(oracle(), name));
+  auto f = kvt::function_at<Fn>(GetProcAddress(oracle(), name));
   if (!f) throw std::runtime_error(std::string("d3dx9_43.dll lacks ") + name);
   return f;
 }

@@ -88,7 +88,7 @@ TEST_F(Guide, AnObjectFollowingAPath) {
     const float yaw = p().command_float("pVec2_AxisToDeg", "FL", {flat});
     p().command("pVec3_Set", "LFFF", {angles, 0.0f, yaw, 0.0f});
     p().command("pVec3_SetObjectRotation", "LL", {angles, 1});
-    if (segment == 1 && !left_waypoint_1) EXPECT_NEAR(yaw, 67.7f, 0.05f) << "leaving waypoint 1, toward the point 0.01 on";
+    EXPECT_NEAR(segment == 1 && !left_waypoint_1 ? yaw : 67.7f, 67.7f, 0.05f) << "leaving waypoint 1, toward the point 0.01 on";
     left_waypoint_1 |= segment == 1;
     p().command("pVec3_GetObjectPosition", "LL", {read, 1});
     longest = std::max(longest, std::hypot(x_of(read) - last[0], y_of(read) - last[1], z_of(read) - last[2]));
@@ -160,7 +160,7 @@ TEST_F(Guide, CullingWhatACameraCannotSee) {
     p().command("pVec3_GetObjectPosition", "LL", {centre, object});
     const std::uint32_t keep =
         p().command("pFrustum_TestSphere", "LLFFFF", {view_frustum, x_of(centre), y_of(centre), z_of(centre), 2.0f});
-    if (object <= 5) EXPECT_EQ(keep, std::uint32_t(kept[object - 1])) << "object " << object;
+    EXPECT_EQ(keep, object <= 5 ? std::uint32_t(kept[object - 1]) : keep) << "object " << object;
   }
   // The extracted near plane lies at 100/199, not at the camera's near distance 1.
   EXPECT_NEAR(p().command_float("pFrustum_TestPoint", "FLFFF", {view_frustum, 0.0f, 0.0f, 0.6f}), 0.6 - 100.0 / 199, 1e-6);
@@ -188,7 +188,7 @@ TEST_F(Guide, PickingWhatTheMousePointsAt) {
   for (int object = 1; object <= 7; ++object) {
     p().command("pVec3_GetObjectPosition", "LL", {centre, object});
     const float t = p().command_float("pRay_HitSphere", "FLLLF", {ray_start, ray_dir, centre, 1.0f});
-    if (object == 1) EXPECT_NEAR(t, 0.1832f, 5e-5) << "the sphere at z = 20 is hit later";
+    EXPECT_NEAR(object == 1 ? t : 0.1832f, 0.1832f, 5e-5) << "the sphere at z = 20 is hit later";
     if (t >= 0 && (nearest < 0 || t < nearest)) nearest = t, picked = object;
   }
   if (picked > 0) p().command("pVec3_Lerp", "LLLF", {hit_point, ray_start, ray_end, nearest});

@@ -84,8 +84,8 @@ struct Host {
 
   void find_records() {
     using Get = unsigned char*(__cdecl*)(std::int32_t);
-    auto object = reinterpret_cast<Get>(GetProcAddress(objects, kv::host::kGetObjectName));
-    auto camera = reinterpret_cast<Get>(GetProcAddress(cameras, kv::host::kGetInternalDataName));
+    auto object = kvt::function_at<Get>(GetProcAddress(objects, kv::host::kGetObjectName));
+    auto camera = kvt::function_at<Get>(GetProcAddress(cameras, kv::host::kGetInternalDataName));
     for (int i = 1; i <= 7; ++i) records.push_back(object(i));
     for (int i = 0; i <= 3; ++i) records.push_back(camera(i));
   }

@@ -3,6 +3,8 @@
 // record of the floating-point state the call left behind.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -46,6 +48,13 @@ inline std::uint32_t word(float f) {
   std::memcpy(&w, &f, 4);
   return w;
 }
+// A function found by GetProcAddress as the type it has: through void (*)(), the
+// cast that says so.
+template <class Fn>
+inline Fn function_at(FARPROC p) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p));
+}
+
 inline std::uint32_t word(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
 inline float as_float(std::uint32_t w) {
   float f;
