@@ -90,8 +90,8 @@ fuzz:
 	@ninja -C $(FUZZ) --quiet kv_fuzz_commands kv_fuzz_pools
 	@tools/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
-# The command reference (Markdown and one HTML page) generated from the table and
-# the guide's pictures drawn from the built DLL's own results under Wine, both
+# The command reference (Markdown and one HTML page) generated from the table, the
+# guide as a page, and the guide's pictures drawn from the built DLL's own results under Wine, all
 # into docs/ next to the guide (kept in the repository, so that its links hold);
 # the HTML page checked in headless Chromium, which also takes its screenshot;
 # build/docs/ the release's copy.
@@ -101,10 +101,11 @@ docs: win32 $(WINE_READY)
 	@cd $(WIN32) && wine kv_docs_data.exe ../docs/data.json
 	@$(PYTHON) tools/pictures.py $(DOCS)/data.json docs/pictures
 	@cp $(WIN32)/generated/commands.md $(WIN32)/generated/commands.html docs/
-	@cp docs/guide.md docs/commands.md docs/commands.html $(DOCS)/
+	@$(PYTHON) tools/guide_html.py src/frame/commands.tab docs/guide.md docs/guide.html $(VERSION)
+	@cp docs/guide.md docs/guide.html docs/commands.md docs/commands.html $(DOCS)/
 	@cp docs/pictures/*.png $(DOCS)/pictures/
-	@$(PYTHON) tools/check_html.py src/frame/commands.tab $(DOCS)/commands.html $(DOCS)/commands.png
-	@echo "docs: docs/commands.md, docs/commands.html, docs/pictures/; the release's copy in $(DOCS)/"
+	@$(PYTHON) tools/check_html.py src/frame/commands.tab $(DOCS)/commands.html $(DOCS)/commands.png $(DOCS)/guide.html
+	@echo "docs: docs/commands.md, docs/commands.html, docs/guide.html, docs/pictures/; the release's copy in $(DOCS)/"
 
 # The release: the DLL and its checked build, the reference, the guide with its
 # pictures, the accuracy table, the change log and a read-me, in one folder,
@@ -114,6 +115,7 @@ dist: $(DLL) docs
 	  Kestrom_Vandu.dll=$(DLL) checked/Kestrom_Vandu.dll=dist/checked/Kestrom_Vandu.dll \
 	  README.txt=docs/README.txt CHANGELOG.md=CHANGELOG.md \
 	  commands.md=$(DOCS)/commands.md commands.html=$(DOCS)/commands.html guide.md=$(DOCS)/guide.md \
+	  guide.html=$(DOCS)/guide.html \
 	  accuracy.md=docs/accuracy.md \
 	  pictures/curves.png=$(DOCS)/pictures/curves.png pictures/blends.png=$(DOCS)/pictures/blends.png \
 	  pictures/frustum.png=$(DOCS)/pictures/frustum.png

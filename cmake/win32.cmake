@@ -89,11 +89,15 @@ target_link_libraries(kv_wine_tests PRIVATE kv_harness gtest_main)
 target_compile_definitions(kv_wine_tests PRIVATE KV_VERSION="${KV_VERSION}")
 target_link_options(kv_wine_tests PRIVATE ${KV_STATIC_RUNTIME})
 add_dependencies(kv_wine_tests Kestrom_Vandu Kestrom_Vandu_checked host_objects host_objects_partial host_cameras)
-# The tests and the stress run read the table file next to them.
+# The tests and the stress run read the table file next to them, the guide's
+# examples test the guide's own text.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/commands.tab
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KV_TABLE} ${CMAKE_BINARY_DIR}/commands.tab
   DEPENDS ${KV_TABLE})
-add_custom_target(table_copy ALL DEPENDS ${CMAKE_BINARY_DIR}/commands.tab)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/guide.md
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_BINARY_DIR}/guide.md
+  DEPENDS ${CMAKE_SOURCE_DIR}/docs/guide.md)
+add_custom_target(table_copy ALL DEPENDS ${CMAKE_BINARY_DIR}/commands.tab ${CMAKE_BINARY_DIR}/guide.md)
 add_dependencies(kv_wine_tests table_copy)
 
 # The stress run: a short one in the tests, a long one by `make stress`.

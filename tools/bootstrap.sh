@@ -16,10 +16,12 @@ have_cmd python3 || need="$need python3"
 have_pkg googletest || need="$need googletest"
 have_cmd wine || need="$need wine"
 have_pkg wine32:i386 || need="$need wine32:i386"
-# `tools/bootstrap.sh docs`: the plotting library for the guide's pictures, and a
-# headless browser that checks the HTML reference as a reader's browser builds it.
+# `tools/bootstrap.sh docs`: the plotting library for the guide's pictures, the Markdown
+# library that makes the guide a page, and a headless browser that checks both pages
+# as a reader's browser builds them.
 if [ "${1:-}" = docs ]; then
   have_pkg python3-matplotlib || need="$need python3-matplotlib"
+  have_pkg python3-markdown || need="$need python3-markdown"
   have_cmd chromium || need="$need chromium"
 fi
 # `tools/bootstrap.sh accuracy`: exact arithmetic for the accuracy check's reference

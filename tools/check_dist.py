@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 import package  # noqa: E402
 
 EXPECTED = {"Kestrom_Vandu.dll", "checked/Kestrom_Vandu.dll", "README.txt", "CHANGELOG.md", "commands.md", "commands.html",
-            "guide.md", "accuracy.md", "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
+            "guide.md", "guide.html", "accuracy.md", "pictures/blends.png", "pictures/curves.png", "pictures/frustum.png"}
 
 
 def fail(what):
@@ -54,9 +54,11 @@ def main():
             fail(f"{reference} is not of this version")
     if f"## {version}" not in read("CHANGELOG.md").decode("utf-8"):
         fail("the change log has no entry for this version")
-    for doc in ("guide.md", "README.txt"):
+    for doc in ("guide.md", "README.txt", "guide.html", "commands.html", "commands.md"):
         text = read(doc).decode("utf-8")
-        for target in re.findall(r"\]\(([^)#:]+)(?:#[^)]*)?\)", text) + re.findall(r"^(\S+\.(?:md|html|dll))\s", text, re.M):
+        targets = re.findall(r"\]\(([^)#:]+)(?:#[^)]*)?\)", text) + re.findall(r"^(\S+\.(?:md|html|dll))\s", text, re.M)
+        targets += re.findall(r'(?:href|src)="([^"#:]+)(?:#[^"]*)?"', text)
+        for target in targets:
             if target not in names:
                 fail(f"{doc} points to {target}, which the zip lacks")
     for picture in (n for n in names if n.endswith(".png")):

@@ -6,7 +6,9 @@ every word of the query (from the command table) must be left visible, each unde
 an index entry that is visible too. Then it saves a screenshot of the unfiltered
 page as the browser shows it.
 
-  tools/check_html.py commands.tab commands.html screenshot.png"""
+With a guide.html, it checks the guide as a page too (check_guide).
+
+  tools/check_html.py commands.tab commands.html screenshot.png [guide.html]"""
 
 import os
 import re
@@ -74,6 +76,39 @@ def main():
     if not os.path.getsize(screenshot):
         sys.exit(f"{screenshot}: empty")
     print(f"commands.html: slerp, pick and look at each show exactly the keywords they name; screenshot {screenshot}")
+    if len(sys.argv) > 4:
+        check_guide(sys.argv[4], dom_ids(chromium("--dump-dom", url)))
+
+
+def dom_ids(html):
+    return set(re.findall(r'\sid="([^"]+)"', html))
+
+
+def check_guide(guide, command_ids):
+    """The guide as a page: as the browser builds it, every link into commands.html
+    lands on an entry there, and every picture loads (a page of the same folder
+    loads each and says how many it could draw)."""
+    folder = os.path.dirname(os.path.abspath(guide))
+    dom = chromium("--dump-dom", "file://" + os.path.abspath(guide))
+    links = re.findall(r'href="commands\.html#([^"]+)"', dom)
+    missing = sorted(set(links) - command_ids)
+    pictures = re.findall(r'<img[^>]* src="([^"]+)"', dom)
+    probe = os.path.join(folder, "pictures-probe.html")
+    with open(probe, "w", encoding="utf-8") as f:
+        f.write("<!DOCTYPE html><body>" + "".join(f'<img src="{p}">' for p in pictures) +
+                "<script>window.onload = function () { var n = 0; document.querySelectorAll('img').forEach("
+                "function (i) { if (i.naturalWidth > 0) n++; }); document.body.setAttribute('data-drawn', n); };"
+                "</script></body>")
+    drawn = re.search(r'data-drawn="(\d+)"', chromium("--dump-dom", "file://" + probe))
+    os.remove(probe)
+    problems = [f"links to commands.html#{m}, which has no such entry" for m in missing]
+    if not links:
+        problems.append("no link into commands.html")
+    if not pictures or not drawn or int(drawn.group(1)) != len(pictures):
+        problems.append(f"{drawn.group(1) if drawn else 'none'} of its {len(pictures)} pictures load")
+    if problems:
+        sys.exit("guide.html: " + "; ".join(problems))
+    print(f"guide.html: its {len(set(links))} links into commands.html land on their entries; its {len(pictures)} pictures load")
 
 
 if __name__ == "__main__":

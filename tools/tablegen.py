@@ -24,7 +24,7 @@ from collections import OrderedDict, defaultdict
 HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value"]
 INTEGERS = ["Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
-TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB"]
+TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB", "Object"]
 
 KIND_WORDS = {
     "Value": "a handle of any value",

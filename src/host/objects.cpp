@@ -66,6 +66,10 @@ dx::Vec3d smaller_euler_angles(const Mat4& m) {
 
 }  // namespace
 
+// 1 when the host has the object, by the rule every object command uses for one
+// that does not exist: its function bound and its record given.
+KV_EXPORT std::int32_t Object_Exists(std::int32_t object) { return host::object_record(object) != nullptr; }
+
 KV_EXPORT std::int32_t Vec3_GetObjectPosition(Handle v, std::int32_t o) { return get_field(v, o, host::kObjectPosition); }
 KV_EXPORT std::int32_t Vec3_SetObjectPosition(Handle v, std::int32_t o) { return set_field(v, o, host::kObjectPosition); }
 KV_EXPORT std::int32_t Vec3_GetObjectRotation(Handle v, std::int32_t o) { return get_field(v, o, host::kObjectRotation); }

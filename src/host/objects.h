@@ -7,6 +7,7 @@
 
 #include "frame/abi.h"
 
+KV_EXPORT std::int32_t Object_Exists(std::int32_t object);
 KV_EXPORT std::int32_t Vec3_GetObjectPosition(kv::Handle v, std::int32_t object);
 KV_EXPORT std::int32_t Vec3_SetObjectPosition(kv::Handle v, std::int32_t object);
 KV_EXPORT std::int32_t Vec3_GetObjectRotation(kv::Handle v, std::int32_t object);

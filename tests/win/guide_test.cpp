@@ -1,11 +1,12 @@
-// The user guide's worked examples, run through the DLL as a script runs them,
-// with the substitute host standing in for the scene: the example's calls in
-// order, and every number the guide states about them.
+// The user guide's worked examples, run from the guide's own text by the BASIC
+// runner through the DLL, with the substitute host standing in for the scene, and
+// every number the guide states about them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
+#include "harness/basic.h"
 #include "harness/plugin.h"
 #include "hosts/layout.h"
 #include "host/host_api.h"
@@ -41,92 +42,72 @@ class Guide : public ::testing::Test {
     p().command("pMat4_SetCameraProjection", "LL", {projection, 0});
   }
   void place(int object, float x, float y, float z) { p().command("pVec3_SetObjectPosition", "LL", {vec3(x, y, z), object}); }
+  // The example under `## Example: <title>`, as the guide prints it, loaded into the runner.
+  kvt::Basic& example(const char* title) {
+    basic.load(kvt::guide_example("guide.md", title));
+    return basic;
+  }
+  kvt::Basic basic{p()};
 };
 
 float x_of(std::uint32_t h) { return kvt::as_pointer(h)[0]; }
 float y_of(std::uint32_t h) { return kvt::as_pointer(h)[1]; }
 float z_of(std::uint32_t h) { return kvt::as_pointer(h)[2]; }
+std::uint32_t handle(const kvt::Basic& b, const char* name) { return std::uint32_t(b.get(name).i); }
 
 TEST_F(Guide, AnOrbitingCamera) {
-  const std::uint32_t target = vec3(0, 1, 0), up = vec3(0, 1, 0), eye = vec3(0, 0, 0), view = make("pMat4_MakeNew");
+  kvt::Basic& run = example("an orbiting camera");
   const std::uint32_t seen = vec3(0, 0, 0);
-  const float radius = 12, height = 4;
-  auto frame = [&](float angle) {
-    p().command("pVec3_RadToAxis", "LFF", {eye, 0.0f, angle});
-    p().command("pVec3_MulScalar", "LLF", {eye, eye, radius});
-    p().command("pVec3_AddValue", "LLFFF", {eye, eye, 0.0f, height, 0.0f});
-    p().command("pMat4_LookAtLH", "LLLL", {view, eye, target, up});
-    p().command("pVec3_TransformCoord", "LLL", {seen, target, view});
+  run.run(157, [&](int frame) {  // whatever the angle, the target straight ahead at √(12² + 3²)
+    p().command("pVec3_TransformCoord", "LLL", {seen, handle(run, "target"), handle(run, "view")});
     EXPECT_NEAR(x_of(seen), 0, 2e-5); EXPECT_NEAR(y_of(seen), 0, 2e-5);
-    EXPECT_NEAR(z_of(seen), std::sqrt(153.0), 2e-5) << "the target straight ahead at angle " << angle;
-  };
-  frame(0);
-  EXPECT_NEAR(x_of(eye), 0, 1e-6); EXPECT_EQ(y_of(eye), 4.0f); EXPECT_NEAR(z_of(eye), 12, 1e-5);
-  float angle = 0;
-  for (int n = 1; n <= 157; ++n) frame(angle = angle + 0.01f);
-  EXPECT_NEAR(x_of(eye), 12, 1e-3); EXPECT_EQ(y_of(eye), 4.0f); EXPECT_NEAR(z_of(eye), 0, 0.01) << "a quarter turn";
+    EXPECT_NEAR(z_of(seen), std::sqrt(153.0), 2e-5) << "frame " << frame;
+  });
+  const float* eye = run.floats("eye");
+  EXPECT_NEAR(run.get("angle#").f, 1.57, 0.001);
+  EXPECT_NEAR(eye[0], 12, 1e-3); EXPECT_EQ(eye[1], 4.0f); EXPECT_NEAR(eye[2], 0, 0.01) << "a quarter turn";
 }
 
 TEST_F(Guide, AnObjectFollowingAPath) {
+  kvt::Basic& run = example("an object following a path");
   const float points[5][3] = {{-10, 0, 0}, {-4, 0, 6}, {4, 0, 6}, {10, 0, 0}, {0, 0, -8}};
-  std::uint32_t waypoint[5];
-  for (int i = 0; i < 5; ++i) waypoint[i] = vec3(points[i][0], points[i][1], points[i][2]);
-  const std::uint32_t pos = vec3(0, 0, 0), ahead = vec3(0, 0, 0), flat = make("pVec2_MakeNew"), angles = vec3(0, 0, 0);
   const std::uint32_t read = vec3(0, 0, 0);
-  int segment = 0, visited = 0;
-  bool left_waypoint_1 = false;
-  float s = 0, last[3] = {points[0][0], points[0][1], points[0][2]}, longest = 0;
-  for (int frame = 0; frame < 520; ++frame) {
-    const std::uint32_t p0 = waypoint[(segment + 4) % 5], p1 = waypoint[segment];
-    const std::uint32_t p2 = waypoint[(segment + 1) % 5], p3 = waypoint[(segment + 2) % 5];
-    p().command("pVec3_CatmullRom", "LLLLLF", {pos, p0, p1, p2, p3, s});
-    p().command("pVec3_SetObjectPosition", "LL", {pos, 1});
-    p().command("pVec3_CatmullRom", "LLLLLF", {ahead, p0, p1, p2, p3, s + 0.01f});
-    p().command("pVec3_Sub", "LLL", {ahead, ahead, pos});
-    const float ahead_z = p().command_float("pVec3_GetZ", "FL", {ahead}), ahead_x = p().command_float("pVec3_GetX", "FL", {ahead});
-    p().command("pVec2_Set", "LFF", {flat, ahead_z, ahead_x});
-    const float yaw = p().command_float("pVec2_AxisToDeg", "FL", {flat});
-    p().command("pVec3_Set", "LFFF", {angles, 0.0f, yaw, 0.0f});
-    p().command("pVec3_SetObjectRotation", "LL", {angles, 1});
-    EXPECT_NEAR(segment == 1 && !left_waypoint_1 ? yaw : 67.7f, 67.7f, 0.05f) << "leaving waypoint 1, toward the point 0.01 on";
-    left_waypoint_1 |= segment == 1;
+  float last[3] = {points[0][0], points[0][1], points[0][2]}, longest = 0;
+  int segments = 0, syncs_on_1 = 0;
+  run.run(520, [&](int) {
     p().command("pVec3_GetObjectPosition", "LL", {read, 1});
     longest = std::max(longest, std::hypot(x_of(read) - last[0], y_of(read) - last[1], z_of(read) - last[2]));
     last[0] = x_of(read), last[1] = y_of(read), last[2] = z_of(read);
-    s = s + 0.01f;
-    if (s >= 1.0f) s = s - 1.0f, segment = (segment + 1) % 5, ++visited;
+    // The segment turns 1 at the end of a frame; the next frame starts on waypoint 1.
+    const bool leaving_1 = run.get("segment").i == 1 && ++syncs_on_1 == 2;
+    EXPECT_NEAR(leaving_1 ? run.get("yaw#").f : 67.7f, 67.7f, 0.05f) << "leaving waypoint 1, toward the point 0.01 on";
+    segments |= 1 << run.get("segment").i;
+  });
+  EXPECT_EQ(segments, 31) << "round the whole loop, the last waypoint to the first included";
+  EXPECT_LT(longest, 0.16f) << "no jump";
+  std::uint32_t waypoint[5];  // at s = 0 each segment starts on its waypoint exactly
+  for (int k = 0; k < 5; ++k) waypoint[k] = vec3(points[k][0], points[k][1], points[k][2]);
+  for (int k = 0; k < 5; ++k) {
+    p().command("pVec3_CatmullRom", "LLLLLF", {read, waypoint[(k + 4) % 5], waypoint[k], waypoint[(k + 1) % 5], waypoint[(k + 2) % 5], 0.0f});
+    EXPECT_EQ(x_of(read), points[k][0]); EXPECT_EQ(z_of(read), points[k][2]) << k;
   }
-  EXPECT_GE(visited, 5) << "round the whole loop";
-  EXPECT_LT(longest, 0.16f) << "no jump, the last waypoint to the first included";
-  for (int k = 0; k < 5; ++k) {  // at s = 0 each segment starts on its waypoint exactly
-    p().command("pVec3_CatmullRom", "LLLLLF", {pos, waypoint[(k + 4) % 5], waypoint[k], waypoint[(k + 1) % 5], waypoint[(k + 2) % 5], 0.0f});
-    EXPECT_EQ(x_of(pos), points[k][0]); EXPECT_EQ(z_of(pos), points[k][2]) << k;
-  }
-  // At waypoint 1 the path runs along (7, 0, 3): a yaw of 66.8°.
-  p().command("pVec3_CatmullRom", "LLLLLF", {pos, waypoint[0], waypoint[1], waypoint[2], waypoint[3], 1e-4f});
-  EXPECT_NEAR(std::atan2(x_of(pos) + 4, z_of(pos) - 6) * 180 / 3.14159265, 66.8, 0.05);
+  // At waypoint 1 the path runs along (p2 − p0) / 2 = (7, 0, 3): a yaw of 66.8°.
+  EXPECT_NEAR(std::atan2(7.0, 3.0) * 180 / 3.14159265, 66.8, 0.05);
 }
 
 TEST_F(Guide, BlendingTwoPoses) {
-  const std::uint32_t start_rot = make("pQuat_MakeNew"), end_rot = make("pQuat_MakeNew"), rot = make("pQuat_MakeNew");
-  const std::uint32_t start_pos = vec3(-5, 0, 0), end_pos = vec3(5, 2, 0), pos = vec3(0, 0, 0);
-  p().command("pQuat_RotationXYZ", "LFFF", {start_rot, 0.0f, 0.0f, 0.0f});
-  p().command("pQuat_RotationXYZ", "LFFF", {end_rot, 0.0f, 2.5f, 0.3f});
+  kvt::Basic& run = example("blending two poses");
   const std::uint32_t square = make("pQuat_MakeNew"), rotation = make("pMat4_MakeNew"), end_pose = make("pMat4_MakeNew");
   const std::uint32_t where = vec3(0, 0, 0);
+  run.run(1000, [&](int frame) {
+    if (frame != 50) return;
+    p().command("pQuat_Mul", "LLL", {square, handle(run, "rot"), handle(run, "rot")});
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(kvt::as_pointer(square)[i], run.floats("end_rot")[i], 1e-6) << "twice the halfway rot";
+    const float* pos = run.floats("pos");
+    EXPECT_EQ(pos[0], 0.0f); EXPECT_EQ(pos[1], 1.0f); EXPECT_EQ(pos[2], 0.0f);
+  });
+  EXPECT_EQ(run.get("frame").i, 101) << "the loop ran to its end";
   p().command("pMat4_RotationXYZ", "LFFF", {end_pose, 0.0f, 2.5f, 0.3f});
-  for (int frame = 0; frame <= 100; ++frame) {
-    const float t = frame / 100.0f;
-    p().command("pQuat_SLerp", "LLLF", {rot, start_rot, end_rot, t});
-    p().command("pVec3_Lerp", "LLLF", {pos, start_pos, end_pos, t});
-    p().command("pQuat_SetObjectRotation", "LL", {rot, 1});
-    p().command("pVec3_SetObjectPosition", "LL", {pos, 1});
-    if (frame == 50) {
-      p().command("pQuat_Mul", "LLL", {square, rot, rot});
-      for (int i = 0; i < 4; ++i) EXPECT_NEAR(kvt::as_pointer(square)[i], kvt::as_pointer(end_rot)[i], 1e-6) << "twice the halfway rot";
-      EXPECT_EQ(x_of(pos), 0.0f); EXPECT_EQ(y_of(pos), 1.0f); EXPECT_EQ(z_of(pos), 0.0f);
-    }
-  }
   p().command("pMat4_GetObjectRotation", "LL", {rotation, 1});
   p().command("pVec3_GetObjectPosition", "LL", {where, 1});
   for (int e = 0; e < 16; ++e) EXPECT_NEAR(kvt::as_pointer(rotation)[e], kvt::as_pointer(end_pose)[e], 1e-5) << "the end pose, element " << e;
@@ -144,63 +125,49 @@ TEST_F(Guide, BlendingTwoPoses) {
   EXPECT_NEAR(b[8] * e[8] + b[9] * e[9] + b[10] * e[10], -1, 1e-5) << "facing 180° away pos t = 1";
   p().command("pMat4_SLerp", "LLLF", {blend, start_pose, end_pose, 0.5f});
   p().command("pMat4_GetEulerDeg", "LL", {angles, blend});
-  p().command("pQuat_SLerp", "LLLF", {rot, start_rot, end_rot, 0.5f});
-  p().command("pQuat_GetEulerDeg", "LL", {other, rot});
+  p().command("pQuat_SLerp", "LLLF", {square, handle(run, "start_rot"), handle(run, "end_rot"), 0.5f});
+  p().command("pQuat_GetEulerDeg", "LL", {other, square});
   EXPECT_NEAR(std::fabs(y_of(angles) - y_of(other)), 89, 0.5) << y_of(angles) << " against " << y_of(other);
 }
 
 TEST_F(Guide, CullingWhatACameraCannotSee) {
   camera_zero();
+  kvt::Basic& run = example("culling what a camera cannot see");
+  run.run(1);
+  const std::uint32_t view_frustum = handle(run, "view_frustum");
   const float spheres[5][3] = {{0, 0, 50}, {0, 0, 101}, {0, 0, -10}, {60, 0, 50}, {5, 3, 20}};
-  const int kept[5] = {1, 1, 0, 0, 1};
-  for (int object = 1; object <= 5; ++object) place(object, spheres[object - 1][0], spheres[object - 1][1], spheres[object - 1][2]);
-  const std::uint32_t view_frustum = make("pFrustum_MakeNew"), centre = vec3(0, 0, 0);
-  p().command("pFrustum_ExtractCamera", "LL", {view_frustum, 0});
-  for (int object = 1; object <= 200; ++object) {
-    p().command("pVec3_GetObjectPosition", "LL", {centre, object});
-    const std::uint32_t keep =
-        p().command("pFrustum_TestSphere", "LLFFFF", {view_frustum, x_of(centre), y_of(centre), z_of(centre), 2.0f});
-    EXPECT_EQ(keep, object <= 5 ? std::uint32_t(kept[object - 1]) : keep) << "object " << object;
+  const std::uint32_t kept[5] = {1, 1, 0, 0, 1};
+  for (int k = 0; k < 5; ++k) {
+    EXPECT_EQ(p().command("pFrustum_TestSphere", "LLFFFF", {view_frustum, spheres[k][0], spheres[k][1], spheres[k][2], 2.0f}), kept[k]) << k;
   }
   // The extracted near plane lies at 100/199, not at the camera's near distance 1.
-  EXPECT_NEAR(p().command_float("pFrustum_TestPoint", "FLFFF", {view_frustum, 0.0f, 0.0f, 0.6f}), 0.6 - 100.0 / 199, 1e-6);
-  EXPECT_NEAR(p().command_float("pFrustum_PointDepth", "FLFFF", {view_frustum, 0.0f, 0.0f, 1.0f}), 1 - 100.0 / 199, 1e-6);
+  EXPECT_NEAR(p().command_float("pFrustum_TestPoint", "FLFFF", {view_frustum, 0.0f, 0.0f, 0.6f}), 0.097, 5e-4);
+  EXPECT_NEAR(p().command_float("pFrustum_PointDepth", "FLFFF", {view_frustum, 0.0f, 0.0f, 1.0f}), 0.497, 5e-4);
   EXPECT_NEAR(p().command_float("pFrustum_PointDepth", "FLFFF", {view_frustum, 0.0f, 0.0f, 100.0f / 199}), 0, 1e-6);
 }
 
 // Camera 0 at the origin looking along +z, 60° across, 640 × 480; spheres of
-// radius 1 at (0, 0, 10) (object 2) and (0.5, 0, 20) (object 1), the others far off.
+// radius 1 at (0, 0, 10) (object 2) and (0.5, 0, 20) (object 1), the others far
+// off; the objects past the substitute host's 7 do not exist.
 TEST_F(Guide, PickingWhatTheMousePointsAt) {
   camera_zero();
   const float positions[7][3] = {{0.5f, 0, 20}, {0, 0, 10}, {50, 50, 50}, {-50, 0, 5}, {0, 80, 30}, {9, 9, -9}, {0, 0, -30}};
   for (int object = 1; object <= 7; ++object) place(object, positions[object - 1][0], positions[object - 1][1], positions[object - 1][2]);
-  const float mouse_x = 320, mouse_y = 240;
-
-  const std::uint32_t ray_start = vec3(0, 0, 0), ray_end = vec3(0, 0, 0), ray_dir = vec3(0, 0, 0);
-  const std::uint32_t centre = vec3(0, 0, 0), hit_point = vec3(0, 0, 0);
-  p().command("pVec3_Set", "LFFF", {ray_start, mouse_x, mouse_y, 0.0f});
-  p().command("pVec3_Set", "LFFF", {ray_end, mouse_x, mouse_y, 1.0f});
-  p().command("pVec3_UnProjectCamera", "LLL", {ray_start, ray_start, 0});
-  p().command("pVec3_UnProjectCamera", "LLL", {ray_end, ray_end, 0});
-  p().command("pVec3_Sub", "LLL", {ray_dir, ray_end, ray_start});
-  int picked = 0;
-  float nearest = -1;
-  for (int object = 1; object <= 7; ++object) {
-    p().command("pVec3_GetObjectPosition", "LL", {centre, object});
-    const float t = p().command_float("pRay_HitSphere", "FLLLF", {ray_start, ray_dir, centre, 1.0f});
-    EXPECT_NEAR(object == 1 ? t : 0.1832f, 0.1832f, 5e-5) << "the sphere at z = 20 is hit later";
-    if (t >= 0 && (nearest < 0 || t < nearest)) nearest = t, picked = object;
-  }
-  if (picked > 0) p().command("pVec3_Lerp", "LLLF", {hit_point, ray_start, ray_end, nearest});
-
-  const float* start = kvt::as_pointer(ray_start);
-  const float* end = kvt::as_pointer(ray_end);
-  const float* hit = kvt::as_pointer(hit_point);
+  kvt::Basic& run = example("picking what the mouse points at");
+  run.word("mousex", [] { return kvt::Value{false, 0, 320}; });
+  run.word("mousey", [] { return kvt::Value{false, 0, 240}; });
+  run.run(1);
+  const float* start = run.floats("ray_start");
+  const float* end = run.floats("ray_end");
+  const float* hit = run.floats("hit_point");
   EXPECT_NEAR(start[0], 0, 1e-6); EXPECT_NEAR(start[1], 0, 1e-6); EXPECT_NEAR(start[2], 1, 1e-5) << "the near plane";
   EXPECT_NEAR(end[2], 100, 1e-3) << "the far plane";
-  EXPECT_EQ(picked, 2);
-  EXPECT_NEAR(nearest, 8.0 / 99, 2e-6) << "the guide: t = 8/99, about 0.0808";
+  EXPECT_EQ(run.get("picked").i, 2);
+  EXPECT_NEAR(run.get("nearest#").f, 8.0 / 99, 2e-6) << "the guide: t = 8/99, about 0.0808";
   EXPECT_NEAR(hit[0], 0, 1e-6); EXPECT_NEAR(hit[1], 0, 1e-6); EXPECT_NEAR(hit[2], 9, 2e-5);
+  const std::uint32_t later = vec3(0.5f, 0, 20);
+  EXPECT_NEAR(p().command_float("pRay_HitSphere", "FLLLF", {handle(run, "ray_start"), handle(run, "ray_dir"), later, 1.0f}), 0.1832f, 5e-5)
+      << "the sphere at z = 20 is hit later";
 }
 
 }  // namespace
