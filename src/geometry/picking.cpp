@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "dx/vector.h"
@@ -82,11 +83,14 @@ struct TriangleHit {
 // A ray that does not cross the triangle's plane (a dir along it, zero or with an
 // infinite component) hits only where it starts: an origin in the plane (A·(B × C)
 // exactly 0) and inside the triangle, the edge functions taken along the normal n
-// then. Any NaN, or an origin or a corner at infinity, misses.
-inline TriangleHit origin_on_triangle(const Pair& A, const Pair& B, const Pair& C, const Pair& bc, const Pair& ca,
-                                      const Pair& ab, const Pair& n, double triple) {
+// then. Any NaN, or an origin or a corner at infinity, misses. Rare: kept out of
+// the way of the usual case.
+__attribute__((noinline)) TriangleHit origin_on_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
+  const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
+  const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
+  const Pair n = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
   const double ua = dot(n, bc), ub = dot(n, ca), uc = dot(n, ab), sum = ua + ub + uc;
-  const bool on = triple == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0;
+  const bool on = dot(A, bc) == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0 && dot(d, d) == dot(d, d);
   return {ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
 }
 
@@ -94,17 +98,37 @@ inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, H
   const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
   const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
   const double wa = dot(d, bc), wb = dot(d, ca), wc = dot(d, ab);
-  const double sum = wa + wb + wc, triple = dot(A, bc);
+  const double sum = wa + wb + wc;
   const bool inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
-  const Pair area = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
-  if (sum == 0 || !finite(sum)) {
-    const bool nan = dot(d, d) != dot(d, d);
-    return nan ? TriangleHit{0, 0, 0, 0, false} : origin_on_triangle(A, B, C, bc, ca, ab, area, triple);
-  }
+  if (sum == 0 || sum - sum != 0) return origin_on_triangle(origin, dir, a, b, c);
+  if (!inside) return {0, 0, 0, 0, false};
   const __m128d zero = _mm_setzero_pd();
-  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area.xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area.z, zero)) & 1);
-  const double t = triple / sum;
-  return {wb, wc, sum, t, inside && !flat && t >= 0};
+  const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
+  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
+  const double t = dot(A, bc) / sum;
+  return {wb, wc, sum, t, !flat && t >= 0};
+}
+
+// The slabs for inputs with an infinity (or a NaN) in them, in plain double.
+__attribute__((noinline)) FloatBits box_with_infinities(Handle origin, Handle dir, Handle corner1, Handle corner2) {
+  const Vec3d o = wide(origin), d = wide(dir), p = wide(corner1), q = wide(corner2);
+  if (dx::has_nan(o) || dx::has_nan(d) || dx::has_nan(p) || dx::has_nan(q)) return miss();
+  bool outside = false, infinite = false;
+  double enter = 0, leave = kInfinity;
+  for (int i = 0; i < 3; ++i) {
+    const double lo = std::min(p.c[i], q.c[i]), hi = std::max(p.c[i], q.c[i]);
+    outside |= o.c[i] < lo || o.c[i] > hi;
+    infinite |= !finite(d.c[i]);
+    if (d.c[i] == 0) {
+      if (o.c[i] < lo || o.c[i] > hi) return miss();
+      continue;
+    }
+    const double t1 = (lo - o.c[i]) / d.c[i], t2 = (hi - o.c[i]) / d.c[i];
+    if (t1 != t1 || t2 != t2) return miss();  // an origin and a bound at the same infinity
+    enter = std::max(enter, std::min(t1, t2)), leave = std::min(leave, std::max(t1, t2));
+  }
+  if (infinite) return outside ? miss() : distance(0);
+  return enter <= leave ? distance(enter) : miss();
 }
 
 }  // namespace
@@ -129,15 +153,16 @@ KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, floa
 // excluded) misses, one inside or on it is in that slab for every t. A dir with an
 // infinite component is everywhere along its line at once: it hits at 0 from an
 // origin in the box, and misses from outside. An origin and a bound at the same
-// infinity give no t at all: a miss, as any NaN.
+// infinity give no t at all: a miss, as any NaN (box_with_infinities).
 KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handle corner2) {
   const __m128 o = lanes(origin), d = lanes(dir), p = lanes(corner1), q = lanes(corner2);
   const __m128 lo = _mm_min_ps(p, q), hi = _mm_max_ps(p, q), zero = _mm_cmpeq_ps(d, _mm_setzero_ps());
-  const __m128 nan = _mm_or_ps(_mm_cmpunord_ps(o, d), _mm_cmpunord_ps(p, q));
+  // x − x is NaN for an infinity and for a NaN: those go the slow way.
+  const __m128 not_finite = _mm_or_ps(_mm_cmpunord_ps(_mm_sub_ps(o, o), _mm_sub_ps(d, d)),
+                                      _mm_cmpunord_ps(_mm_sub_ps(p, p), _mm_sub_ps(q, q)));
+  if (_mm_movemask_ps(not_finite) & 7) return box_with_infinities(origin, dir, corner1, corner2);
   const __m128 outside = _mm_or_ps(_mm_cmplt_ps(o, lo), _mm_cmpgt_ps(o, hi));
-  if (_mm_movemask_ps(_mm_or_ps(nan, _mm_and_ps(zero, outside))) & 7) return miss();
-  const __m128 infinite = _mm_cmpeq_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), d), _mm_set1_ps(__builtin_inff()));
-  if (_mm_movemask_ps(infinite) & 7) return _mm_movemask_ps(outside) & 7 ? miss() : distance(0);
+  if (_mm_movemask_ps(_mm_and_ps(zero, outside)) & 7) return miss();
   const __m128d one = _mm_set1_pd(1), far = _mm_set1_pd(kInfinity), near = _mm_set1_pd(-kInfinity);
   const __m128d zero_xy = _mm_castps_pd(_mm_unpacklo_ps(zero, zero)), zero_z = _mm_castps_pd(_mm_unpackhi_ps(zero, zero));
   const __m128d inv_xy = _mm_div_pd(one, _mm_cvtps_pd(d)), inv_z = _mm_div_sd(one, _mm_cvtps_pd(_mm_movehl_ps(d, d)));
@@ -146,10 +171,7 @@ KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handl
   const __m128d t2_xy = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(hi), o_xy), inv_xy);
   const __m128d t1_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(lo, lo)), o_z), inv_z);
   const __m128d t2_z = _mm_mul_sd(_mm_sub_sd(_mm_cvtps_pd(_mm_movehl_ps(hi, hi)), o_z), inv_z);
-  const int no_t = _mm_movemask_pd(_mm_andnot_pd(zero_xy, _mm_cmpunord_pd(t1_xy, t2_xy))) |
-                   (_mm_movemask_pd(_mm_andnot_pd(zero_z, _mm_cmpunord_sd(t1_z, t2_z))) & 1);
-  if (no_t) return miss();
-  // A zero component's slab: from −∞ to +∞.
+  // A zero component's slab: from −∞ to +∞, whatever (bound − origin) × ±∞ gave.
   const __m128d enter_xy = _mm_or_pd(_mm_and_pd(zero_xy, near), _mm_andnot_pd(zero_xy, _mm_min_pd(t1_xy, t2_xy)));
   const __m128d leave_xy = _mm_or_pd(_mm_and_pd(zero_xy, far), _mm_andnot_pd(zero_xy, _mm_max_pd(t1_xy, t2_xy)));
   const __m128d enter_z = _mm_or_pd(_mm_and_pd(zero_z, near), _mm_andnot_pd(zero_z, _mm_min_sd(t1_z, t2_z)));
