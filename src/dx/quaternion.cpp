@@ -75,7 +75,7 @@ Quat* quaternion_rotation_axis(Quat* out, const Vec3* axis, float angle) {
 Quat* quaternion_rotation_yaw_pitch_roll(Quat* out, float yaw, float pitch, float roll) {
   const double sy = sm::sin(yaw / 2.0), cy = sm::cos(yaw / 2.0), sp = sm::sin(pitch / 2.0), cp = sm::cos(pitch / 2.0);
   const double sr = sm::sin(roll / 2.0), cr = sm::cos(roll / 2.0);
-  *out = narrow({sy * cp * sr + cy * sp * cr, sy * cp * cr - cy * sp * sr, cy * cp * sr - sy * sp * cr,
+  *out = narrow(Q{sy * cp * sr + cy * sp * cr, sy * cp * cr - cy * sp * sr, cy * cp * sr - sy * sp * cr,
                  cy * cp * cr + sy * sp * sr});
   return out;
 }
@@ -194,7 +194,7 @@ QuaternionMultiplyKernel quaternion_multiply_kernel = choose_multiply;
 Quat* quaternion_normalize(Quat* out, const Quat* q) {
   const Q a = widen(*q);
   const double length = sm::sqrt(dot(a, a));
-  *out = narrow({a.x / length, a.y / length, a.z / length, a.w / length});
+  *out = narrow(Q{a.x / length, a.y / length, a.z / length, a.w / length});
   return out;
 }
 

@@ -8,6 +8,7 @@
 
 #include <emmintrin.h>
 
+#include "dx/matrix.h"
 #include "dx/types.h"
 #include "dx/wide.h"
 #include "frame/scalar_math.h"
@@ -125,6 +126,17 @@ inline Vec<N>* vec_barycentric(Vec<N>* out, const Vec<N>* v1, const Vec<N>* v2, 
   *out = r;
   return out;
 }
+
+// A projection made once for many points: M = world·view·projection in double (a
+// null matrix counting as the identity), or its inverse, and the viewport.
+struct Projector {
+  Mat4d m;
+  Viewport viewport;
+  bool has_viewport;
+};
+Projector projector(const Viewport* viewport, const Mat4* projection, const Mat4* view, const Mat4* world, bool inverse);
+Vec3 project(const Projector& p, const Vec3& v);
+Vec3 unproject(const Projector& p, const Vec3& v);
 
 // Object space to the viewport: M = world·view·projection (a null matrix counts
 // as the identity), the point taken through M with the division by w, then

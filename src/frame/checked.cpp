@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame/arrays.h"
 #include "frame/pool.h"
 
 #ifndef KV_VERSION
@@ -28,13 +29,21 @@ const char* pool_name(PoolId p) {
 }
 
 const char* kind_name(Kind k) {
-  static const char* const names[] = {"", "Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "value"};
+  static const char* const names[] = {"",      "Vec2",         "Vec3",         "Vec4",         "Quat",
+                                      "Plane", "Mat4",         "Frustum",      "ViewPort",     "value",
+                                      "Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array", "array"};
   return names[static_cast<int>(k)];
 }
 
 std::uint32_t kind_bytes(Kind k) {
-  static const std::uint8_t bytes[] = {0, 8, 12, 16, 16, 16, 64, 96, 24, 4};
+  static const std::uint8_t bytes[] = {0, 8, 12, 16, 16, 16, 64, 96, 24, 4, 0, 0, 0, 0, 0, 0};
   return bytes[static_cast<int>(k)];
+}
+
+bool is_array(Kind k) { return k >= Kind::Vec2Array; }
+const char* array_name(frame::ArrayKind k) {
+  static const char* const names[] = {"Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array"};
+  return names[static_cast<int>(k)];
 }
 
 // A line of text built in place: the reports are short.
@@ -180,21 +189,35 @@ bool usable(std::uintptr_t address, std::uint64_t bytes, bool written) {
 }
 
 // What is wrong with an argument, if anything.
-enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable, Misaligned, OutOfRange, Beyond, Thread, NotLive };
+enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable, Misaligned, OutOfRange, Beyond, Thread, NotLive, NotArray,
+            OtherArray, Counts };
 
 struct Finding {
   What what = Fine;
   Place place{};
+  const char* in = "";  // what the value lies in: a pool's values, or an array
 };
 
 Finding examine(const Argument& a, std::uint32_t value, std::uint64_t bytes) {
   if (value == 0) return {Zero};
   if (value < 65536) return {Small};
+  if (is_array(a.kind)) {
+    const frame::Array* array = frame::array_at(value);
+    if (!array) return {NotArray};
+    const bool fits = a.kind == Kind::AnyArray || int(array->kind) == int(a.kind) - int(Kind::Vec2Array);
+    return {fits ? Fine : OtherArray, {}, array_name(array->kind)};
+  }
+  // An element of an array, or an aligned place inside one: the bytes to its end.
+  if (const frame::Array* array = frame::array_holding(value)) {
+    const Place place{Place::InValue, PoolId::Count, array->first, array->bytes()};
+    if ((value - place.value) % 4) return {Misaligned, place, array_name(array->kind)};
+    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place, array_name(array->kind)};
+  }
   const Place place = frame::locate(value);
   if (place.where == Place::NoValue) return {Deleted};
   if (place.where == Place::InValue) {
-    if ((value - place.value) % 4) return {Misaligned, place};
-    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place};
+    if ((value - place.value) % 4) return {Misaligned, place, pool_name(place.pool)};
+    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place, pool_name(place.pool)};
   }
   return {usable(value, bytes, a.written) ? Fine : Unusable};
 }
@@ -215,12 +238,13 @@ void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t 
     case Small: t << v << ", not a handle"; break;
     case Deleted: t << v << ", which was deleted"; break;
     case Unusable: t << v << ", which does not point at usable memory"; break;
-    case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into a " << pool_name(f.place.pool)
-                       << ": not on a float"; break;
+    case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into a " << f.in << ": not on a float"; break;
+    case NotArray: t << v << ", not an array"; break;
+    case OtherArray: t << v << ", a " << f.in << "; this argument needs a " << kind_name(a.kind); break;
     default:
       t << v << ", ";
       if (value != f.place.value) t << (long long)(value - f.place.value) << " bytes into ";
-      t << "a " << pool_name(f.place.pool) << " (" << (long long)f.place.bytes << " bytes); this argument needs ";
+      t << "a " << f.in << " (" << (long long)f.place.bytes << " bytes); this argument needs ";
       if (a.kind != Kind::Value && bytes == kind_bytes(a.kind)) {
         t << "a " << kind_name(a.kind) << " (" << (long long)bytes << " bytes)";
       } else {
@@ -240,8 +264,8 @@ void report_range(const Command& c, int i, std::int32_t v, std::uint32_t at = 0,
   t << (long long)v << ": ";
   if (place) {
     const long long left = (place->value + place->bytes - at) / 4;
-    t << (at != place->value ? "from this handle, " : "") << "the " << pool_name(place->pool) << " there has floats 0 to "
-      << left - 1;
+    t << (at != place->value ? "from this handle, " : "") << "the "
+      << (place->pool == PoolId::Count ? "array" : pool_name(place->pool)) << " there has floats 0 to " << left - 1;
   } else if (a.high < 0) {
     t << a.range << " count from " << (long long)a.low;
   } else {
@@ -275,10 +299,12 @@ bool allowed(const Command& c, const std::uint32_t* words) {
   check_thread(c);
   if (c.deletes >= 0) {
     const std::uint32_t h = words[0];
-    if (h == 0 || frame::pool(static_cast<PoolId>(c.deletes)).holds(h)) return true;
+    const bool arrays = c.deletes == 100;
+    if (h == 0 || (arrays ? frame::array_at(h) != nullptr : frame::pool(static_cast<PoolId>(c.deletes)).holds(h))) return true;
     Text t;
     start_line(t, c, 0, c.arguments[0], true);
-    t << (long long)h << ", not a live " << pool_name(static_cast<PoolId>(c.deletes)) << ": Delete ignores it";
+    t << (long long)h << ", not a live " << (arrays ? "array" : pool_name(static_cast<PoolId>(c.deletes)))
+      << ": Delete ignores it";
     report(c, 0, NotLive, t.s, true);
     return true;
   }
@@ -304,6 +330,20 @@ bool allowed(const Command& c, const std::uint32_t* words) {
       return false;
     }
   }
+  // Arrays of different counts: the elements they all have are used, and said.
+  const frame::Array* first = nullptr;
+  for (int i = 0; i < c.count; ++i) {
+    if (!is_array(c.arguments[i].kind)) continue;
+    const frame::Array* a = frame::array_at(words[i]);
+    if (first && a && a->count != first->count) {
+      Text t;
+      t << c.heading << ": warning: the arrays' counts differ (" << (long long)first->count << " and "
+        << (long long)a->count << "): only the elements all of them have are used";
+      report(c, i, Counts, t.s, true);
+      break;
+    }
+    first = first ? first : a;
+  }
   return true;
 }
 
@@ -319,6 +359,7 @@ void report_leaks() {
     t << (any ? ", " : " ") << (long long)n << " " << pool_name(static_cast<PoolId>(p));
     any = true;
   }
+  if (const std::size_t n = frame::array_live_count()) t << (any ? ", " : " ") << (long long)n << (n == 1 ? " array" : " arrays"), any = true;
   if (any) write_line(t.s);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/arrays.h"
 #include "frame/platform.h"
 #include "frame/pool.h"
 
@@ -38,12 +39,14 @@ void set_up() {
   core_data = nullptr;
   for (const HostDll& dll : kHostDlls) dll.forget();
   pools_create();
+  arrays_create();
 }
 
 void clean_up() {
   platform::heap_destroy();
   name_buffer = nullptr;
   pools_forget();
+  arrays_create();
 }
 
 }  // namespace kv::frame

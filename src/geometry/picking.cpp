@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "dx/vector.h"
+#include "frame/arrays.h"
 #include "vector/vec.h"
 
 using namespace kv;
@@ -136,7 +137,7 @@ __attribute__((noinline)) FloatBits box_with_infinities(Handle origin, Handle di
 // Outside the sphere (c = |m|² − r² > 0, m = origin − centre) and heading toward
 // it (b = m·d < 0), the nearer root is c / (−b + √(b² − |d|²·c)): the form
 // without the cancellation of (−b − √…) / |d|² when the hit is close.
-KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, float radius) {
+inline FloatBits hit_sphere(Handle origin, Handle dir, Handle centre, float radius) {
   const Pair d = pair(dir), m = pair(origin) - pair(centre);
   const double r = radius, c = dot(m, m) - r * r, b = dot(m, d), dd = dot(d, d);
   if (dd != dd) return miss();               // a NaN in dir
@@ -144,6 +145,10 @@ KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, floa
   const double disc = b * b - dd * c;        // NaN for a NaN or an infinity: a miss
   if (!(b < 0 && r >= 0 && disc >= 0)) return miss();
   return distance(c / (-b + sm::sqrt(disc)));
+}
+
+KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, float radius) {
+  return hit_sphere(origin, dir, centre, radius);
 }
 
 // The slabs: the entry t is the largest of the t where the ray enters each axis's
@@ -290,4 +295,38 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnRay(Handle out, Handle p, Handle origi
   const double length2 = dx::dot(d, d), t = length2 > 0 ? dx::dot(dx::difference(point(p), point(origin)), d) / length2 : 0;
   vec::put<3>(out, dx::narrow(dx::along(o, d, t > 0 ? t : 0)));
   return 0;
+}
+
+// The nearest triangle among the array's corners, three by three: per triangle
+// the decision, t and (u, v) of Ray_HitTriangleEx; nearest by the t a script would
+// get, ties to the lowest index.
+KV_EXPORT std::int32_t Ray_HitTriangleArray(Handle origin, Handle dir, Handle corners, Handle hit) {
+  const frame::Array* a = frame::array_at(corners, frame::ArrayKind::Vec3);
+  if (!a) return -1;
+  std::int32_t nearest = -1;
+  float best = 0, u = 0, v = 0;
+  for (std::uint32_t k = 0; k + 2 < a->count; k += 3) {
+    const TriangleHit h = hit_triangle(origin, dir, a->element(k), a->element(k + 1), a->element(k + 2));
+    if (!h.hit) continue;
+    const float t = float_of(distance(h.t));
+    if (t < 0 || (nearest >= 0 && !(t < best))) continue;
+    nearest = std::int32_t(k / 3), best = t, u = float(h.wb / h.sum), v = float(h.wc / h.sum);
+  }
+  if (nearest >= 0 && given(hit)) vec::put<3>(hit, {{best, u, v}});
+  return nearest;
+}
+
+// The nearest sphere of the two arrays, by the t of Ray_HitSphere.
+KV_EXPORT std::int32_t Ray_HitSphereArray(Handle origin, Handle dir, Handle centres, Handle radii, Handle hit) {
+  const frame::Array *c = frame::array_at(centres, frame::ArrayKind::Vec3), *r = frame::array_at(radii, frame::ArrayKind::Float);
+  const std::size_t n = frame::common_count(c, r);
+  std::int32_t nearest = -1;
+  float best = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const float t = float_of(hit_sphere(origin, dir, c->element(k), r->elements<float>()[k]));
+    if (t < 0 || (nearest >= 0 && !(t < best))) continue;
+    nearest = std::int32_t(k), best = t;
+  }
+  if (nearest >= 0 && given(hit)) store_float(hit, 0, best);
+  return nearest;
 }

@@ -25,3 +25,5 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(kv::Handle out, kv::Handle p,
                                                    kv::Handle c);
 KV_EXPORT std::int32_t Vec3_ClosestPointOnAABB(kv::Handle out, kv::Handle p, kv::Handle corner1, kv::Handle corner2);
 KV_EXPORT std::int32_t Vec3_ClosestPointOnRay(kv::Handle out, kv::Handle p, kv::Handle origin, kv::Handle dir);
+KV_EXPORT std::int32_t Ray_HitTriangleArray(kv::Handle origin, kv::Handle dir, kv::Handle corners, kv::Handle hit);
+KV_EXPORT std::int32_t Ray_HitSphereArray(kv::Handle origin, kv::Handle dir, kv::Handle centres, kv::Handle radii, kv::Handle hit);

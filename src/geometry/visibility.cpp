@@ -2,12 +2,15 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <initializer_list>
 
+#include "frame/arrays.h"
 #include "geometry/frustum.h"
 
 using namespace kv;
 using dx::Plane;
+using geometry::Frustum;
 
 namespace {
 
@@ -184,4 +187,45 @@ KV_EXPORT std::int32_t Frustum_IntersectAABB(Handle f, float x1, float y1, float
 }
 KV_EXPORT std::int32_t Frustum_IntersectAABC(Handle f, float x, float y, float z, float size) {
   return intersect(box(f, cube(x, y, z, size)));
+}
+
+// Each sphere of the arrays as Frustum_TestSphere judges it, 1.0 or 0.0 into
+// results; the frustum is read before anything is stored.
+KV_EXPORT std::int32_t Frustum_TestSphereArray(Handle results, Handle f, Handle centres, Handle radii) {
+  using frame::ArrayKind;
+  const frame::Array *out = frame::array_at(results, ArrayKind::Float), *c = frame::array_at(centres, ArrayKind::Vec3);
+  const frame::Array* r = frame::array_at(radii, ArrayKind::Float);
+  const std::size_t n = std::min(frame::common_count(out, c), frame::common_count(out, r));
+  const Frustum frustum = load<Frustum>(f);
+  const Handle planes = Handle(&frustum);
+  float* keep = n ? out->elements<float>() : nullptr;
+  const dx::Vec3* centre = n ? c->elements<dx::Vec3>() : nullptr;
+  const float* radius = n ? r->elements<float>() : nullptr;
+  std::int32_t kept = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const bool in = !sphere(planes, centre[k].c[0], centre[k].c[1], centre[k].c[2], radius[k]).outside;
+    keep[k] = in ? 1.0f : 0.0f;
+    kept += in;
+  }
+  return kept;
+}
+
+// Each box of the arrays as Frustum_TestAABB judges it.
+KV_EXPORT std::int32_t Frustum_TestAABBArray(Handle results, Handle f, Handle lows, Handle highs) {
+  using frame::ArrayKind;
+  const frame::Array *out = frame::array_at(results, ArrayKind::Float), *lo = frame::array_at(lows, ArrayKind::Vec3);
+  const frame::Array* hi = frame::array_at(highs, ArrayKind::Vec3);
+  const std::size_t n = std::min(frame::common_count(out, lo), frame::common_count(out, hi));
+  const Frustum frustum = load<Frustum>(f);
+  const Handle planes = Handle(&frustum);
+  float* keep = n ? out->elements<float>() : nullptr;
+  const dx::Vec3* a = n ? lo->elements<dx::Vec3>() : nullptr;
+  const dx::Vec3* b = n ? hi->elements<dx::Vec3>() : nullptr;
+  std::int32_t kept = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::int32_t in = test(box(planes, corners(a[k].c[0], a[k].c[1], a[k].c[2], b[k].c[0], b[k].c[1], b[k].c[2])));
+    keep[k] = in ? 1.0f : 0.0f;
+    kept += in;
+  }
+  return kept;
 }

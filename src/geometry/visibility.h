@@ -22,3 +22,5 @@ KV_EXPORT std::int32_t Frustum_TestAABB(kv::Handle f, float x1, float y1, float 
 KV_EXPORT std::int32_t Frustum_TestAABC(kv::Handle f, float x, float y, float z, float size);
 KV_EXPORT std::int32_t Frustum_IntersectAABB(kv::Handle f, float x1, float y1, float z1, float x2, float y2, float z2);
 KV_EXPORT std::int32_t Frustum_IntersectAABC(kv::Handle f, float x, float y, float z, float size);
+KV_EXPORT std::int32_t Frustum_TestSphereArray(kv::Handle results, kv::Handle f, kv::Handle centres, kv::Handle radii);
+KV_EXPORT std::int32_t Frustum_TestAABBArray(kv::Handle results, kv::Handle f, kv::Handle lows, kv::Handle highs);

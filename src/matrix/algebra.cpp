@@ -1,5 +1,6 @@
 #include "matrix/algebra.h"
 
+#include "frame/arrays.h"
 #include "matrix/mat.h"
 
 using namespace kv;
@@ -18,6 +19,18 @@ std::int32_t euler(Handle out, Handle m, double unit) { return vec::put_angles(o
 
 KV_EXPORT std::int32_t Mat4_Mul(Handle out, Handle a, Handle b) {
   dx::matrix_multiply(at<Mat4>(out), at<Mat4>(a), at<Mat4>(b));
+  return 0;
+}
+
+// out[i] = in[i] × m, m read before anything is stored.
+KV_EXPORT std::int32_t Mat4_MulArray(Handle out, Handle in, Handle m) {
+  const frame::Array *o = frame::array_at(out, frame::ArrayKind::Mat4), *i = frame::array_at(in, frame::ArrayKind::Mat4);
+  const std::size_t n = frame::common_count(o, i);
+  if (n == 0) return 0;
+  const Mat4 b = get(m);
+  Mat4* to = o->elements<Mat4>();
+  const Mat4* from = i->elements<Mat4>();
+  for (std::size_t k = 0; k < n; ++k) dx::matrix_multiply(to + k, from + k, &b);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "frame/abi.h"
 
 KV_EXPORT std::int32_t Mat4_Mul(kv::Handle out, kv::Handle a, kv::Handle b);
+KV_EXPORT std::int32_t Mat4_MulArray(kv::Handle out, kv::Handle in, kv::Handle m);
 KV_EXPORT std::int32_t Mat4_MulTranspose(kv::Handle out, kv::Handle a, kv::Handle b);
 KV_EXPORT std::int32_t Mat4_Transpose(kv::Handle out, kv::Handle in);
 KV_EXPORT std::int32_t Mat4_Inverse(kv::Handle out, kv::Handle in);

@@ -23,3 +23,13 @@ KV_EXPORT std::int32_t Vec3_UnProject(kv::Handle out, kv::Handle point, kv::Hand
                                       kv::Handle view);
 KV_EXPORT std::int32_t Vec3_UnProjectEx(kv::Handle out, kv::Handle point, kv::Handle viewport, kv::Handle projection,
                                         kv::Handle view, kv::Handle world);
+KV_EXPORT std::int32_t Vec2_TransformCoordArray(kv::Handle out, kv::Handle in, kv::Handle m);
+KV_EXPORT std::int32_t Vec3_TransformCoordArray(kv::Handle out, kv::Handle in, kv::Handle m);
+KV_EXPORT std::int32_t Vec3_TransformNormalArray(kv::Handle out, kv::Handle in, kv::Handle m);
+KV_EXPORT std::int32_t Vec3_TransformArray(kv::Handle out, kv::Handle in, kv::Handle m);
+KV_EXPORT std::int32_t Vec4_TransformArray(kv::Handle out, kv::Handle in, kv::Handle m);
+KV_EXPORT std::int32_t Vec3_TransformQuatArray(kv::Handle out, kv::Handle in, kv::Handle q);
+KV_EXPORT std::int32_t Vec3_ProjectArray(kv::Handle out, kv::Handle in, kv::Handle viewport, kv::Handle projection,
+                                         kv::Handle view, kv::Handle world);
+KV_EXPORT std::int32_t Vec3_UnProjectArray(kv::Handle out, kv::Handle in, kv::Handle viewport, kv::Handle projection,
+                                           kv::Handle view, kv::Handle world);

@@ -18,7 +18,7 @@ TableFile read_table() { return read_table_file(KV_COMMANDS_TAB); }
 
 TEST(CommandTable, HasItsRowsInOneBlockPerType) {
   const TableFile t = read_table();
-  EXPECT_EQ(t.rows.size(), 487u);
+  EXPECT_EQ(t.rows.size(), 514u);
   const struct {
     int first, last;
     const char* prefix;
@@ -26,7 +26,8 @@ TEST(CommandTable, HasItsRowsInOneBlockPerType) {
                 {401, 453, "pQuat_"},  {501, 523, "pPlane_"},   {601, 623, "pFrustum_"}, {701, 718, "pViewPort_"},
                 {719, 741, "p"},   // picking, collision and comparisons, of several types
                 {742, 742, "pObject_"},
-                {751, 758, "p"}};  // live counts
+                {751, 758, "p"},   // live counts
+                {759, 785, "p"}};  // arrays
   std::size_t counted = 0;
   for (const auto& b : blocks) {
     for (int n = b.first; n <= b.last; ++n) {
@@ -82,7 +83,8 @@ TEST(CommandTable, SignaturesAgreeWithTheRows) {
   const TableFile t = read_table();
   const std::set<std::string> kinds = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value",
                                        "Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector",
-                                       "Float", "Radians", "Degrees", "Param"};
+                                       "Float", "Radians", "Degrees", "Param", "Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]",
+                                       "Float[]", "Array"};
   for (const auto& [number, row] : t.rows) {
     auto it = t.sigs.find(row.exportName);
     ASSERT_NE(it, t.sigs.end()) << row.exportName << " has no signature line";

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -32,7 +33,10 @@ inline std::size_t value_bytes(const std::string& kind) {
 }
 
 // The pool a kind's MakeNew and Delete use: planes share the Vec4 pool.
-inline std::string pool_of(const std::string& kind) { return kind == "Plane" ? "Vec4" : kind; }
+inline std::string pool_of(const std::string& kind) {
+  if (!kind.empty() && kind.back() == ']') return "Array";  // arrays are freed by Array_Delete
+  return kind == "Plane" ? "Vec4" : kind;
+}
 
 const char* const kValueKinds[] = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"};
 
@@ -109,7 +113,9 @@ class Values {
   }
 
   const std::vector<Slot>& slots() const { return slots_; }
-  void add(const std::string& kind, Word handle) { slots_.push_back({kind, handle, true, value_bytes(kind)}); }
+  void add(const std::string& kind, Word handle, std::size_t bytes = 0) {
+    slots_.push_back({kind, handle, true, bytes ? bytes : value_bytes(kind)});
+  }
   void remove(Word handle) {
     slots_.erase(std::remove_if(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.pooled && s.handle == handle; }),
                  slots_.end());
@@ -291,8 +297,12 @@ class Builder {
     for (std::size_t i = 0; i < sig.params.size(); ++i) {
       const Param& p = sig.params[i];
       if (!p.written || !call.args[i].word) continue;
-      if (p.kind == "Value") {  // one float, at the index that follows
+      if (p.kind == "Value" && !p.extent.empty() && std::isdigit(static_cast<unsigned char>(p.extent[0]))) {
+        call.writes.push_back({call.args[i].word, std::size_t(std::stoul(p.extent))});  // its first bytes
+      } else if (p.kind == "Value") {  // one float, at the index that follows
         call.writes.push_back({call.args[i].word + 4 * Word(std::uint32_t(call.args[i + 1].word)), 4});
+      } else if (p.is_array()) {  // the whole array, when it is one
+        call.writes.push_back({call.args[i].word, chosen[i] ? chosen[i]->bytes : 0});
       } else {
         call.writes.push_back({call.args[i].word, value_bytes(p.kind)});
       }
@@ -303,8 +313,9 @@ class Builder {
   const Slot* pick(Source& source, const std::string& kind) {
     std::vector<const Slot*>& fit = fit_;
     fit.clear();
+    const bool any_array = kind == "Array";
     for (const Slot& s : values_.slots()) {
-      if (kind == "Value" || s.kind == kind) fit.push_back(&s);
+      if (kind == "Value" || s.kind == kind || (any_array && s.kind.back() == ']')) fit.push_back(&s);
     }
     return fit.empty() ? nullptr : fit[source.below(std::uint32_t(fit.size()))];
   }
@@ -314,7 +325,7 @@ class Builder {
     std::vector<const Slot*>& fit = fit_;
     fit.clear();
     for (const Slot* s : chosen) {
-      if (s && s->bytes >= value_bytes(kind) && kind != "Value") fit.push_back(s);
+      if (s && s->bytes >= value_bytes(kind) && kind != "Value" && value_bytes(kind)) fit.push_back(s);
     }
     return fit.empty() ? nullptr : fit[source.below(std::uint32_t(fit.size()))];
   }
@@ -326,8 +337,8 @@ class Builder {
     for (const Slot& s : values_.slots()) (s.pooled && pool_of(s.kind) == pool ? own : other).push_back(&s);
     switch (valid_only_ ? 0 : source.below(6)) {
       case 0:
-      case 1:
-        if (!own.empty() && values_.pooled(pool) > 1) {
+      case 1:  // the run keeps its arrays: Array_Delete gets everything else
+        if (!own.empty() && values_.pooled(pool) > 1 && pool != "Array") {
           call.deletes_live = true;
           return own[source.below(std::uint32_t(own.size()))]->handle;
         }

@@ -32,6 +32,7 @@ std::vector<AbiCase> cases() {
     AbiCase c{name, "", ""};
     for (const kv::test::Param& p : sig.params) c.args += p.is_handle() ? 'H' : p.is_float() ? 'F' : 'I';
     if (name.find("_MakeNew") != std::string::npos) c.release = name.substr(0, name.find('_')) + "_Delete";
+    if (name.find("_MakeArray") != std::string::npos) c.release = "Array_Delete";
     all.push_back(c);
   }
   return all;

@@ -170,6 +170,10 @@ struct Matrix {
     return 4;  // a Value: float 0, the index being 0
   }
   std::uint32_t live(const std::string& kind) { return checked().command("p" + kind + "_LiveCount", "L", {}); }
+  const char* arrays[5] = {"Vec2", "Vec3", "Vec4", "Mat4", "Float"};  // and their sizes: 8, 12, 16, 64, 4
+  std::uint32_t array(const std::string& kind, std::uint32_t count = 3) {
+    return checked().command("p" + kind + "_MakeArray", "LL", {count});
+  }
   // The lines a call adds to the log, each call to a log of its own so that no
   // report repeats the one before.
   std::vector<std::string> lines_of(const std::function<std::uint32_t()>& call, std::uint32_t* result) {
@@ -189,6 +193,8 @@ struct Matrix {
 TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
   Matrix m;
   for (const char* k : m.kinds) m.values[k] = make(k);
+  for (const char* k : m.arrays) m.values[std::string(k) + "[]"] = m.array(k);
+  m.values["Array"] = m.values["Vec3[]"];
   // Memory used once (as a checker might remember it), then freed.
   void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   checked().command("pMat4_Identity", "L", {freed});
@@ -208,7 +214,13 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
       const std::string pool = p.kind == "Plane" ? "Vec4" : p.kind == "Value" ? "Mat4" : p.kind;
       // Each mistake: the word, and the argument the report must name.
       std::vector<std::pair<std::uint32_t, std::size_t>> mistakes;
-      if (p.is_handle()) {
+      if (p.is_array()) {  // not the handle an array of its kind was made under
+        const std::uint32_t gone = m.array("Vec3");
+        checked().command("pArray_Delete", "L", {gone});
+        mistakes = {{gone, k}, {5, k}, {m.values["Vec3[]"] + 12, k}, {m.values["Vec3"], k}, {kvt::word(freed), k}};
+        if (p.kind != "Array") mistakes.push_back({m.values[p.kind == "Vec2[]" ? "Vec3[]" : "Vec2[]"], k});
+        if (!p.optional) mistakes.push_back({0, k});
+      } else if (p.is_handle()) {
         const std::uint32_t gone = make(pool.c_str());
         checked().command("p" + pool + "_Delete", "L", {gone});
         const std::uint32_t gone_before_make = make(pool.c_str());
@@ -231,6 +243,8 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
         std::map<std::string, std::uint32_t> counts;
         std::vector<std::vector<unsigned char>> before;
         for (const char* kind : m.kinds) counts[kind] = m.live(kind), before.push_back(around(m.values[kind], 96));
+        counts["Array"] = m.live("Array");
+        for (const char* kind : m.arrays) before.push_back(around(m.values[std::string(kind) + "[]"], 3 * 64));
         std::uint32_t result;
         const std::vector<std::string> added = m.lines_of([&] { return call(w); }, &result);
         const std::string where = name + " argument " + std::to_string(k + 1) + " = " + std::to_string(std::int32_t(word));
@@ -248,15 +262,27 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
           EXPECT_EQ(m.live(m.kinds[t]), counts[m.kinds[t]]) << where;
           EXPECT_TRUE(around(m.values[m.kinds[t]], 96) == before[t]) << where << ": a value changed";
         }
+        EXPECT_EQ(m.live("Array"), counts["Array"]) << where;
+        for (int a = 0; a < 5; ++a) {
+          EXPECT_TRUE(around(m.values[std::string(m.arrays[a]) + "[]"], 3 * 64) == before[8 + a]) << where << ": an array changed";
+        }
       }
-      // The valid half: every kind large enough, a row of a Mat4 with enough of it left, memory of our own.
+      // The valid half: every kind large enough, a row of a Mat4 with enough of it left,
+      // an array's element, memory of our own; for an array, each array it takes.
       if (!p.is_handle() || deletes) continue;
       static float own[32];
-      std::vector<std::uint32_t> fits = {m.values["Frustum"] + 96 - std::uint32_t(m.bytes_of(p) + 3) / 4 * 4, kvt::word(own)};
-      if (p.optional) fits.push_back(0);
-      for (int t = 0; t < 8; ++t) {
-        if (m.sizes[t] >= m.bytes_of(p)) fits.push_back(m.values[m.kinds[t]]);
+      std::vector<std::uint32_t> fits;
+      if (p.is_array()) {
+        for (const char* k : m.arrays) {
+          if (p.kind == "Array" || p.kind == std::string(k) + "[]") fits.push_back(m.values[std::string(k) + "[]"]);
+        }
+      } else {
+        fits = {m.values["Frustum"] + 96 - std::uint32_t(m.bytes_of(p) + 3) / 4 * 4, kvt::word(own), m.values["Mat4[]"] + 64};
+        for (int t = 0; t < 8; ++t) {
+          if (m.sizes[t] >= m.bytes_of(p)) fits.push_back(m.values[m.kinds[t]]);
+        }
       }
+      if (p.optional) fits.push_back(0);
       for (const std::uint32_t word : fits) {
         std::vector<std::uint32_t> w = good;
         w[k] = word;

@@ -148,6 +148,18 @@ int main(int argc, char** argv) {
   for (const char* kind : kValueKinds) {
     for (int i = 0; i < 3; ++i) values.add(kind, kvt::call(plugin.address(std::string(kind) + "_MakeNew"), {}));
   }
+  // Arrays of every kind, of three to seven elements (a Float array holds radii and
+  // results); all of five for the checked build, which says when counts differ.
+  const struct {
+    const char* kind;
+    std::size_t bytes;
+  } arrays[] = {{"Vec2", 8}, {"Vec3", 12}, {"Vec4", 16}, {"Mat4", 64}, {"Float", 4}};
+  for (const auto& a : arrays) {
+    for (std::uint32_t count = 3; count <= 7; count += 2) {
+      const std::uint32_t n = checked ? 5 : count;
+      values.add(std::string(a.kind) + "[]", kvt::call(plugin.address(std::string(a.kind) + "_MakeArray"), {n}), n * a.bytes);
+    }
+  }
   const kvt::CallEnv environments[] = {{0x027F, 0x1F80, 0}, {0x007F, 0x1F80, 4}, {0x037F, 0x9FC0, 8}, {0x027F, 0x1F80, 12}};
   Call call;
   // FNV-1a over each call's export, what it returned (for a new value only whether
@@ -206,6 +218,10 @@ int main(int argc, char** argv) {
       for (const Region& r : call.writes) {
         if (call.of->effect != Effect::Deletes) mix(reinterpret_cast<void*>(r.at), r.bytes);
       }
+    }
+    // A new array is freed at once: the stress run keeps its own.
+    if (out.result && call.of->name.find("_MakeArray") != std::string::npos) {
+      kvt::call(plugin.address("Array_Delete"), {out.result});
     }
     builder.settle(call, out.result);
     // Keep a few values of each pool: release the oldest beyond six.

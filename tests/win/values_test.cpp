@@ -2,6 +2,10 @@
 // MakeNew and Delete, and the vector construction, access and comparison commands.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <psapi.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -132,6 +136,47 @@ TEST(Values, ComparisonsMinimaAndMaxima) {
   EXPECT_EQ(r[1], 5.0f);
   EXPECT_EQ(r[2], 1.0f) << "NaN in a: the maximum takes b";
   EXPECT_EQ(r[3], 1e-8f);
+}
+
+}  // namespace
+
+namespace {
+
+std::size_t committed() {
+  PROCESS_MEMORY_COUNTERS_EX m{};
+  K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
+  return m.PrivateUsage;
+}
+
+// Arrays at scale: 16M Vec3 values in one; a request the address space cannot
+// serve gives 0 and leaves the arrays there are as they were; making and freeing
+// arrays of random sizes keeps the committed memory where the first round left it.
+TEST(Values, ArraysAtScale) {
+  const std::uint32_t kept = plugin().command("pFloat_MakeArray", "LL", {3});
+  plugin().command("pFloat_ArraySet", "LLF", {kept, 2, 7.5f});
+  const std::uint32_t big = plugin().command("pVec3_MakeArray", "LL", {16 << 20});
+  ASSERT_NE(big, 0u);
+  EXPECT_EQ(plugin().command("pArray_Count", "LL", {big}), 16u << 20);
+  const std::uint32_t last = plugin().command("pArray_Element", "LLL", {big, (16 << 20) - 1});
+  plugin().command("pVec3_Set", "LFFF", {last, 1.0f, 2.0f, 3.0f});
+  EXPECT_EQ(floats(big)[3 * (16 << 20) - 1], 3.0f);
+  plugin().command("pArray_Delete", "L", {big});
+  const std::uint32_t live = plugin().command("pArray_LiveCount", "L", {});
+  EXPECT_EQ(plugin().command("pMat4_MakeArray", "LL", {30000000}), 0u) << "1.9 GB: more than the process can have";
+  EXPECT_EQ(plugin().command("pArray_LiveCount", "L", {}), live);
+  EXPECT_EQ(plugin().command_float("pFloat_ArrayGet", "FLL", {kept, 2}), 7.5f);
+  std::uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  const char* kinds[] = {"pVec2_MakeArray", "pVec3_MakeArray", "pVec4_MakeArray", "pMat4_MakeArray", "pFloat_MakeArray"};
+  std::size_t after_first = 0;
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::uint32_t> made;
+    for (int i = 0; i < 40; ++i) made.push_back(plugin().command(kinds[next() % 5], "LL", {1 + next() % (next() % 3 ? 1000 : 200000)}));
+    for (const std::uint32_t a : made) plugin().command("pArray_Delete", "L", {a});
+    if (round == 0) after_first = committed();
+  }
+  EXPECT_LE(committed(), after_first + after_first / 10) << "the soak kept its memory";
+  plugin().command("pArray_Delete", "L", {kept});
 }
 
 }  // namespace
