@@ -8,6 +8,7 @@ void bench_dx();
 void bench_vectors(const kvt::Plugin& plugin);
 void bench_commands(const kvt::Plugin& plugin);
 void bench_checked(const kvt::Plugin& release, const kvt::Plugin& checked);
+void bench_arrays(const kvt::Plugin& plugin);
 
 int main() {
   kvt::Plugin plugin("Kestrom_Vandu.dll");
@@ -16,6 +17,7 @@ int main() {
   bench_dx();
   bench_vectors(plugin);
   bench_commands(plugin);
+  bench_arrays(plugin);
   bench_checked(plugin, kvt::Plugin("checked\\Kestrom_Vandu.dll"));
   return 0;
 }

@@ -8,6 +8,8 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
+
 #include "dx/matrix.h"
 #include "dx/types.h"
 #include "dx/wide.h"
@@ -35,7 +37,8 @@ using lanes::low_pair;
 using lanes::store_two;
 
 // v·m with the missing components of a Vec2 or Vec3 taken as 0, and w as 1 when
-// `translate` (a point) or 0 (a direction); a Vec4 is taken whole.
+// `translate` (a point) or 0 (a direction); a Vec4 is taken whole. Each sum adds
+// v's component times the matrix element to what is there, in that operand order.
 template <int N, bool translate>
 inline Row row_times(const Vec<N>& v, const Mat4& m) {
   Row r = {_mm_setzero_pd(), _mm_setzero_pd()};
@@ -43,8 +46,8 @@ inline Row row_times(const Vec<N>& v, const Mat4& m) {
 #pragma GCC unroll 4
   for (int i = 0; i < N; ++i) {
     const __m128d e = _mm_set1_pd(v.c[i]);
-    r.xy = _mm_add_pd(r.xy, _mm_mul_pd(e, low_pair(m.m[i])));
-    r.zw = _mm_add_pd(r.zw, _mm_mul_pd(e, low_pair(m.m[i] + 2)));
+    r.xy = lanes::add_first(r.xy, lanes::mul_first(e, low_pair(m.m[i])));
+    r.zw = lanes::add_first(r.zw, lanes::mul_first(e, low_pair(m.m[i] + 2)));
   }
   return r;
 }
@@ -71,15 +74,37 @@ inline Vec4* vec_transform(Vec4* out, const Vec<N>* v, const Mat4* m) {
   return out;
 }
 
-// (x, y[, z], 1)·m with x, y[, z] divided by the product's w; w = 0 is not tested.
+// (x, y[, z], 1)·m with x, y[, z] times 1 / the product's w: one division where
+// three were, in double, rounded once; w = 0 is not tested. Each component is
+// ((m4j + x·m1j) + y·m2j) + z·m3j with every operand order pinned, the order
+// the array kernels keep, so that they give these bits, NaNs included.
 template <int N>
 inline Vec<N>* vec_transform_coord(Vec<N>* out, const Vec<N>* v, const Mat4* m) {
   detail::Row p = detail::row_times<N, true>(*v, *m);
-  const __m128d w = _mm_unpackhi_pd(p.zw, p.zw);
-  p.xy = _mm_div_pd(p.xy, w);
-  p.zw = _mm_div_sd(p.zw, w);
+  const __m128d w = _mm_unpackhi_pd(p.zw, p.zw), inv = _mm_div_pd(_mm_set1_pd(1), w);
+  p.xy = lanes::mul_first(p.xy, inv);
+  p.zw = lanes::mul_first(p.zw, inv);
   detail::store_first<N>(out->c, detail::to_singles(p));
   return out;
+}
+
+// vec_transform_coord on each of count points (out may be in), four at a time
+// in double lanes. The kernel is chosen by the processor at the first call and
+// every kernel gives the bits of vec_transform_coord.
+struct CoordKernels {
+  void (*two)(Vec2* out, const Vec2* in, std::size_t count, const Mat4* m);
+  void (*three)(Vec3* out, const Vec3* in, std::size_t count, const Mat4* m);
+};
+extern CoordKernels coord_kernels;
+extern const CoordKernels coord_kernels_sse2, coord_kernels_avx;  // AVX only where cpu_has_avx()
+
+template <int N>
+inline void vec_transform_coord_many(Vec<N>* out, const Vec<N>* in, std::size_t count, const Mat4* m) {
+  if constexpr (N == 2) {
+    coord_kernels.two(out, in, count, m);
+  } else {
+    coord_kernels.three(out, in, count, m);
+  }
 }
 
 // (x, y[, z], 0)·m: the upper 2×2 or 3×3 only, nothing normalised.

@@ -136,6 +136,19 @@ inline __m128 load_two(const float* f) { return _mm_castsi128_ps(_mm_loadl_epi64
 inline void store_two(float* f, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(f), _mm_castps_si128(v)); }
 inline __m128d low_pair(const float* f) { return _mm_cvtps_pd(load_two(f)); }
 
+// a·b and a + b, computed as the instruction with a as its first operand, whose
+// NaN is the one passed on when both are NaN. The compiler may swap the operands
+// of a plain product or sum, so code paths that must give the same bits, NaN
+// included, take these.
+inline __m128d mul_first(__m128d a, __m128d b) {
+  asm("mulpd %1, %0" : "+x"(a) : "xm"(b));
+  return a;
+}
+inline __m128d add_first(__m128d a, __m128d b) {
+  asm("addpd %1, %0" : "+x"(a) : "xm"(b));
+  return a;
+}
+
 // x, y, z in three lanes (the fourth 0), read without touching memory past z.
 inline __m128 three(const float* f) { return _mm_movelh_ps(load_two(f), _mm_load_ss(f + 2)); }
 
@@ -160,6 +173,47 @@ inline Pair cross(const Pair& p, const Pair& q) {
   const __m128d xy = _mm_xor_pd(_mm_shuffle_pd(u, u, 1), _mm_set_pd(-0.0, 0.0));
   const __m128d pq = _mm_mul_pd(p.xy, _mm_shuffle_pd(q.xy, q.xy, 1));
   return {xy, _mm_sub_sd(pq, _mm_unpackhi_pd(pq, pq))};
+}
+
+// Four Vec2 or Vec3 points' components, one float lane per point, from and to
+// memory as N whole registers (for Vec3: x0 y0 z0 x1 | y1 z1 x2 y2 | z2 x3 y3 z3).
+template <int N>
+struct Four {
+  __m128 c[N];
+};
+
+template <int N>
+inline Four<N> gather(const float* f) {
+  if constexpr (N == 2) {
+    const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4);
+    return {{_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)), _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))}};
+  } else {
+    const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4), c = _mm_loadu_ps(f + 8);
+    const __m128 u = _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 0, 3, 2));  // x2 y2 z2 x3
+    const __m128 v = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 2, 1));  // y0 z0 y1 z1
+    const __m128 w = _mm_shuffle_ps(b, c, _MM_SHUFFLE(3, 2, 3, 3));  // y2 y2 y3 z3
+    const __m128 s = _mm_shuffle_ps(u, w, _MM_SHUFFLE(3, 3, 2, 2));  // z2 z2 z3 z3
+    return {{_mm_shuffle_ps(a, u, _MM_SHUFFLE(3, 0, 3, 0)), _mm_shuffle_ps(v, w, _MM_SHUFFLE(2, 0, 2, 0)),
+             _mm_shuffle_ps(v, s, _MM_SHUFFLE(2, 0, 3, 1))}};
+  }
+}
+
+// The inverse of gather.
+template <int N>
+inline void scatter(float* f, const Four<N>& q) {
+  const __m128 lo = _mm_unpacklo_ps(q.c[0], q.c[1]), hi = _mm_unpackhi_ps(q.c[0], q.c[1]);  // x0 y0 x1 y1, x2 y2 x3 y3
+  if constexpr (N == 2) {
+    _mm_storeu_ps(f, lo), _mm_storeu_ps(f + 4, hi);
+  } else {
+    const __m128 z = q.c[2];
+    const __m128 z0x1 = _mm_shuffle_ps(z, lo, _MM_SHUFFLE(2, 2, 0, 0));  // z0 z0 x1 x1
+    const __m128 y1z1 = _mm_shuffle_ps(lo, z, _MM_SHUFFLE(1, 1, 3, 3));  // y1 y1 z1 z1
+    const __m128 z2x3 = _mm_shuffle_ps(z, hi, _MM_SHUFFLE(2, 2, 2, 2));  // z2 z2 x3 x3
+    const __m128 y3z3 = _mm_shuffle_ps(hi, z, _MM_SHUFFLE(3, 3, 3, 3));  // y3 y3 z3 z3
+    _mm_storeu_ps(f, _mm_shuffle_ps(lo, z0x1, _MM_SHUFFLE(2, 0, 1, 0)));
+    _mm_storeu_ps(f + 4, _mm_shuffle_ps(y1z1, hi, _MM_SHUFFLE(1, 0, 2, 0)));
+    _mm_storeu_ps(f + 8, _mm_shuffle_ps(z2x3, y3z3, _MM_SHUFFLE(2, 0, 2, 0)));
+  }
 }
 
 }  // namespace lanes

@@ -1,5 +1,7 @@
 #include "geometry/bounds.h"
 
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "dx/wide.h"
@@ -19,26 +21,43 @@ bool finite(const Vec3& p) { return p.c[0] - p.c[0] == 0 && p.c[1] - p.c[1] == 0
 // move-to-front (Gärtner's form), in double. The points are visited in a fixed
 // pseudo-random order, which keeps the expected work linear: blocks of 256 points
 // in a strided order, and the points of a block in a strided order of their own,
-// so that each block is read while it is in the cache. A ball is the smallest
-// with its support points (at most four) on its boundary; a point that would make
-// the support affinely dependent is inside within rounding, and is passed over.
+// so that each block is read while it is in the cache. The list is the array
+// itself: moving a point to the front shifts the points before it, work of the
+// size of the pass over them that comes first, and every pass reads memory in
+// order, four points at a time. A ball is the smallest with its support points
+// (at most four) on its boundary; a point that would make the support affinely
+// dependent is inside within rounding, and is passed over.
 class Miniball {
  public:
-  Miniball(const Vec3* points, std::uint32_t* next, std::uint32_t* prev, std::uint32_t n)
-      : p_(points), next_(next), prev_(prev), head_(n ? 0 : kNone) {
-    for (std::uint32_t i = 0; i < n; ++i) next_[i] = i + 1 < n ? i + 1 : kNone, prev_[i] = i ? i - 1 : kNone;
-  }
-  void run() { mtf(kNone); }
+  Miniball(Vec3* points, std::uint32_t n) : p_(points), n_(n) {}
+  void run() { mtf(n_); }
   // The ball last pushed: it holds every point visited, whatever support is left.
   Vec3d centre{{0, 0, 0}};
   double r2 = -1;
 
  private:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-  bool outside(const Vec3d& p) const {
-    const Vec3d d = dx::difference(p, centre);
-    return dx::dot(d, d) > r2 * (1 + 1e-12);
+  // The first point from i on, before end, outside the ball: |p − centre|² above
+  // r2 by more than rounding, the sums in the order of dx::dot.
+  std::uint32_t first_outside(std::uint32_t i, std::uint32_t end) const {
+    const double limit = r2 * (1 + 1e-12);
+    const __m128d cx = _mm_set1_pd(centre.c[0]), cy = _mm_set1_pd(centre.c[1]), cz = _mm_set1_pd(centre.c[2]);
+    const __m128d over = _mm_set1_pd(limit);
+    for (; i + 4 <= end; i += 4) {
+      const dx::lanes::Four<3> q = dx::lanes::gather<3>(p_[i].c);
+      int out = 0;
+      for (int h = 0; h < 2; ++h) {
+        const auto half = [h](__m128 v) { return _mm_cvtps_pd(h ? _mm_movehl_ps(v, v) : v); };
+        const __m128d x = _mm_sub_pd(half(q.c[0]), cx), y = _mm_sub_pd(half(q.c[1]), cy), z = _mm_sub_pd(half(q.c[2]), cz);
+        const __m128d d2 = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), _mm_mul_pd(z, z));
+        out |= _mm_movemask_pd(_mm_cmpgt_pd(d2, over)) << 2 * h;
+      }
+      if (out) return i + std::uint32_t(__builtin_ctz(unsigned(out)));
+    }
+    for (; i < end; ++i) {
+      const Vec3d d = dx::difference(dx::widen(p_[i]), centre);
+      if (dx::dot(d, d) > limit) break;
+    }
+    return i;
   }
 
   // The smallest ball with the support and p on its boundary; false when p is
@@ -69,30 +88,21 @@ class Miniball {
     return true;
   }
 
-  void move_to_front(std::uint32_t i) {
-    if (i == head_) return;
-    next_[prev_[i]] = next_[i];
-    if (next_[i] != kNone) prev_[next_[i]] = prev_[i];
-    next_[i] = head_, prev_[i] = kNone, prev_[head_] = i, head_ = i;
-  }
-
-  // Every point before `end` in the list inside the ball, the support fixed.
+  // Every point before `end` inside the ball, the support fixed.
   void mtf(std::uint32_t end) {
     if (m_ == 4) return;
-    for (std::uint32_t i = head_; i != end;) {
-      const std::uint32_t following = next_[i];
-      const Vec3d p = dx::widen(p_[i]);
-      if (outside(p) && push(p)) {
-        mtf(i);
-        --m_;
-        move_to_front(i);
-      }
-      i = following;
+    for (std::uint32_t i = 0; (i = first_outside(i, end)) < end; ++i) {
+      if (!push(dx::widen(p_[i]))) continue;
+      mtf(i);
+      --m_;
+      const Vec3 front = p_[i];
+      std::memmove(p_ + 1, p_, i * sizeof(Vec3));
+      p_[0] = front;
     }
   }
 
-  const Vec3* p_;
-  std::uint32_t *next_, *prev_, head_;
+  Vec3* p_;
+  std::uint32_t n_;
   Vec3d support_[4];
   int m_ = 0;
 };
@@ -127,28 +137,29 @@ KV_EXPORT FloatBits Vec3_ArrayBoundingSphere(Handle centre, Handle points) {
   const frame::Array* a = frame::array_at(points, frame::ArrayKind::Vec3);
   if (!a) return 0;
   const std::uint32_t count = a->count;
-  auto* work = static_cast<unsigned char*>(platform::heap_alloc(std::size_t(count) * (sizeof(Vec3) + 8)));
-  if (!work) return 0;
-  Vec3* order = reinterpret_cast<Vec3*>(work);
-  auto* next = reinterpret_cast<std::uint32_t*>(work + std::size_t(count) * sizeof(Vec3));
-  std::uint32_t* prev = next + count;
+  auto* order = static_cast<Vec3*>(platform::heap_alloc(std::size_t(count) * sizeof(Vec3)));
+  if (!order) return 0;
   // Blocks of 256 in the order k·197 mod blocks, and within a block the points in
   // the order k·61 mod its size (197 and 61 are primes: a stride prime to the
   // count visits every one).
   const Vec3* p = a->elements<Vec3>();
   const std::uint32_t blocks = (count + 255) / 256;
   std::uint32_t n = 0;
-  for (std::uint32_t j = 0; j < blocks; ++j) {
-    const std::uint32_t block = blocks % 197 ? std::uint32_t((std::uint64_t(j) * 197) % blocks) : j;
+  // Each stride is stepped by adding it and taking the size off once past it.
+  const std::uint32_t block_step = blocks % 197 ? 197 % blocks : 1;
+  for (std::uint32_t j = 0, block = 0; j < blocks; ++j) {
     const std::uint32_t first = block * 256, size = count - first < 256 ? count - first : 256;
-    for (std::uint32_t i = 0; i < size; ++i) {
-      const Vec3& q = p[first + (size % 61 ? (i * 61) % size : i)];
+    const std::uint32_t step = size % 61 ? 61 % size : 1;
+    for (std::uint32_t i = 0, at = 0; i < size; ++i) {
+      const Vec3& q = p[first + at];
       if (finite(q)) order[n++] = q;
+      at += step, at -= at >= size ? size : 0;
     }
+    block += block_step, block -= block >= blocks ? blocks : 0;
   }
-  Miniball ball(order, next, prev, n);
+  Miniball ball(order, n);
   ball.run();
-  platform::heap_free(work);
+  platform::heap_free(order);
   vec::put<3>(centre, dx::narrow(ball.centre));
   return bits_of(float(ball.r2 > 0 ? sm::sqrt(ball.r2) : 0));
 }

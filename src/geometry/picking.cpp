@@ -1,10 +1,11 @@
 #include "geometry/picking.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "dx/cpu.h"
 #include "dx/vector.h"
 #include "frame/arrays.h"
 #include "vector/vec.h"
@@ -297,23 +298,144 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnRay(Handle out, Handle p, Handle origi
   return 0;
 }
 
+namespace kv::geometry {
+namespace {
+
+// The nearest hit so far: the triangle's index (−1 for none), its t as the script
+// gets it, and (u, v).
+struct Nearest {
+  std::int32_t index = -1;
+  float t = 0, u = 0, v = 0;
+
+  void consider(std::uint32_t j, double at, double wb, double wc, double sum) {
+    const float f = float_of(distance(at));
+    if (f < 0 || (index >= 0 && !(f < t))) return;
+    index = std::int32_t(j), t = f, u = float(wb / sum), v = float(wc / sum);
+  }
+  // Every t a hit may still have is below this.
+  float bound() const { return index >= 0 ? t : __builtin_inff(); }
+};
+
+typedef double Two __attribute__((vector_size(16)));
+typedef double Four __attribute__((vector_size(32)));
+typedef float TwoF __attribute__((vector_size(8)));
+typedef float FourF __attribute__((vector_size(16)));
+
+template <class V>
+struct Narrow;  // the float vector of as many lanes
+template <>
+struct Narrow<Two> {
+  using type = TwoF;
+};
+template <>
+struct Narrow<Four> {
+  using type = FourF;
+};
+
+// One float of as many triangles as V has lanes (triangle i's nine from f + 9·i).
+inline void load(Two& v, const float* f) { v = __builtin_convertvector((TwoF{f[0], f[9]}), Two); }
+inline void load(Four& v, const float* f) { v = __builtin_convertvector((FourF{f[0], f[9], f[18], f[27]}), Four); }
+
+// Bit i set where lane i of a comparison holds.
+using TwoMask = decltype(Two{} < Two{});
+using FourMask = decltype(Four{} < Four{});
+inline int mask(TwoMask m) { return _mm_movemask_pd(__m128d(m)); }
+inline int mask(FourMask m) { return mask(TwoMask{m[0], m[1]}) | mask(TwoMask{m[2], m[3]}) << 2; }
+
+// The lanes' work is inlined into one function per register width, the wide one
+// built for AVX.
+// As many triangles as V has lanes, every value formed operation for operation as
+// hit_triangle forms it, so that each lane holds hit_triangle's answer. Lanes
+// where hit_triangle would go on to origin_on_triangle (a sum of 0 or not finite)
+// are asked of it; hits are offered to `nearest` in index order.
+template <class V>
+__attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& d, const float* f, std::uint32_t first,
+                                                    const Handle (&ray)[2], const frame::Array& corners, Nearest& nearest) {
+  struct L3 {
+    V x, y, z;
+  };
+  constexpr int kLanes = sizeof(V) / sizeof(double);
+  const double ox = _mm_cvtsd_f64(o.xy), oy = _mm_cvtsd_f64(_mm_unpackhi_pd(o.xy, o.xy)), oz = _mm_cvtsd_f64(o.z);
+  const auto corner = [&](int i) {
+    L3 c;
+    load(c.x, f + i), load(c.y, f + i + 1), load(c.z, f + i + 2);
+    return L3{c.x - ox, c.y - oy, c.z - oz};
+  };
+  const auto cross = [](const L3& p, const L3& q) {  // as lanes::cross
+    return L3{p.y * q.z - q.y * p.z, -(p.x * q.z - q.x * p.z), p.x * q.y - p.y * q.x};
+  };
+  const auto dot = [](const L3& p, const L3& q) { return (p.x * q.x + p.y * q.y) + p.z * q.z; };  // as lanes::dot
+  const V zero = {};
+  const L3 D = {zero + _mm_cvtsd_f64(d.xy), zero + _mm_cvtsd_f64(_mm_unpackhi_pd(d.xy, d.xy)), zero + _mm_cvtsd_f64(d.z)};
+  const L3 A = corner(0), B = corner(3), C = corner(6), bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
+  const V wa = dot(D, bc), wb = dot(D, ca), wc = dot(D, ab), sum = (wa + wb) + wc;
+  const auto inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
+  const auto odd = (sum == 0) | (sum - sum != 0);
+  const auto flat = ((bc.x + ca.x) + ab.x == 0) & ((bc.y + ca.y) + ab.y == 0) & ((bc.z + ca.z) + ab.z == 0);
+  const V t = dot(A, bc) / sum;
+  // Hits whose t as a float is nearer than the nearest so far, or lanes to ask
+  // hit_triangle: rare, once a near hit is found.
+  const auto at = __builtin_convertvector(t, typename Narrow<V>::type) + 0.0f;
+  const auto nearer = __builtin_convertvector(at < nearest.bound(), decltype(odd));  // a t beyond floats is ∞: never
+  const int hit = mask(inside & ~flat & ~odd & (t >= 0) & nearer);
+  const int other = mask(odd);
+  if (!(hit | other)) return;
+  for (int i = 0; i < kLanes; ++i) {
+    const std::uint32_t j = first + std::uint32_t(i);
+    if (other >> i & 1) {
+      const TriangleHit h = hit_triangle(ray[0], ray[1], corners.element(3 * j), corners.element(3 * j + 1), corners.element(3 * j + 2));
+      if (h.hit) nearest.consider(j, h.t, h.wb, h.wc, h.sum);
+    } else if (hit >> i & 1) {
+      nearest.consider(j, t[i], wb[i], wc[i], sum[i]);
+    }
+  }
+}
+
+// The triangles from 0 to a multiple of the lanes, then one at a time.
+template <class V>
+__attribute__((always_inline)) inline std::int32_t nearest_triangle(Handle origin, Handle dir, const frame::Array& corners, Handle hit) {
+  constexpr std::uint32_t kLanes = sizeof(V) / sizeof(double);
+  const std::uint32_t triangles = corners.count / 3;
+  const Pair o = pair(origin), d = pair(dir);
+  const float* f = corners.elements<float>();
+  const Handle ray[2] = {origin, dir};
+  Nearest nearest;
+  std::uint32_t k = 0;
+  for (; k + kLanes <= triangles; k += kLanes) hit_lanes<V>(o, d, f + 9 * k, k, ray, corners, nearest);
+  for (; k < triangles; ++k) {
+    const TriangleHit h = hit_triangle(origin, dir, corners.element(3 * k), corners.element(3 * k + 1), corners.element(3 * k + 2));
+    if (h.hit) nearest.consider(k, h.t, h.wb, h.wc, h.sum);
+  }
+  if (nearest.index >= 0 && given(hit)) vec::put<3>(hit, {{nearest.t, nearest.u, nearest.v}});
+  return nearest.index;
+}
+
+std::int32_t triangles_by_two(Handle origin, Handle dir, const frame::Array& corners, Handle hit) {
+  return nearest_triangle<Two>(origin, dir, corners, hit);
+}
+
+__attribute__((target("avx"))) std::int32_t triangles_by_four(Handle origin, Handle dir, const frame::Array& corners, Handle hit) {
+  return nearest_triangle<Four>(origin, dir, corners, hit);
+}
+
+std::int32_t choose(Handle origin, Handle dir, const frame::Array& corners, Handle hit) {
+  triangles_kernel = dx::cpu_has_avx() ? triangles_avx : triangles_sse2;
+  return triangles_kernel(origin, dir, corners, hit);
+}
+
+}  // namespace
+
+const TrianglesKernel triangles_sse2 = triangles_by_two, triangles_avx = triangles_by_four;
+TrianglesKernel triangles_kernel = choose;
+
+}  // namespace kv::geometry
+
 // The nearest triangle among the array's corners, three by three: per triangle
 // the decision, t and (u, v) of Ray_HitTriangleEx; nearest by the t a script would
-// get, ties to the lowest index.
+// get, ties to the lowest index. Several triangles at a time in double lanes.
 KV_EXPORT std::int32_t Ray_HitTriangleArray(Handle origin, Handle dir, Handle corners, Handle hit) {
   const frame::Array* a = frame::array_at(corners, frame::ArrayKind::Vec3);
-  if (!a) return -1;
-  std::int32_t nearest = -1;
-  float best = 0, u = 0, v = 0;
-  for (std::uint32_t k = 0; k + 2 < a->count; k += 3) {
-    const TriangleHit h = hit_triangle(origin, dir, a->element(k), a->element(k + 1), a->element(k + 2));
-    if (!h.hit) continue;
-    const float t = float_of(distance(h.t));
-    if (t < 0 || (nearest >= 0 && !(t < best))) continue;
-    nearest = std::int32_t(k / 3), best = t, u = float(h.wb / h.sum), v = float(h.wc / h.sum);
-  }
-  if (nearest >= 0 && given(hit)) vec::put<3>(hit, {{best, u, v}});
-  return nearest;
+  return a ? geometry::triangles_kernel(origin, dir, *a, hit) : -1;
 }
 
 // The nearest sphere of the two arrays, by the t of Ray_HitSphere.

@@ -9,7 +9,21 @@
 // Everything cancelling is formed in double and rounded once.
 #pragma once
 
+#include <cstdint>
+
 #include "frame/abi.h"
+#include "frame/arrays.h"
+
+namespace kv::geometry {
+
+// Ray_HitTriangleArray's work on an array of corners: the nearest triangle's
+// index or −1, its (t, u, v) to hit. The kernel is chosen by the processor at the
+// first call; every kernel gives the same answers.
+using TrianglesKernel = std::int32_t (*)(Handle origin, Handle dir, const frame::Array& corners, Handle hit);
+extern TrianglesKernel triangles_kernel;
+extern const TrianglesKernel triangles_sse2, triangles_avx;  // AVX only where dx::cpu_has_avx()
+
+}  // namespace kv::geometry
 
 KV_EXPORT kv::FloatBits Ray_HitSphere(kv::Handle origin, kv::Handle dir, kv::Handle centre, float radius);
 KV_EXPORT kv::FloatBits Ray_HitAABB(kv::Handle origin, kv::Handle dir, kv::Handle corner1, kv::Handle corner2);

@@ -1,10 +1,12 @@
 #include "geometry/visibility.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <initializer_list>
 
+#include "dx/cpu.h"
+#include "dx/wide.h"
 #include "frame/arrays.h"
 #include "geometry/frustum.h"
 
@@ -144,6 +146,77 @@ std::int32_t intersect(const BoxAnswer& a) { return a.outside ? -1 : a.inside ? 
 
 }  // namespace
 
+namespace kv::geometry {
+namespace {
+
+// Four spheres per register, each plane's sum in the order of one at a time: a
+// sphere is out where some plane's s ≤ −r.
+__m128 four_spheres(const __m128 (&p)[6][4], const float* centres, const float* radii) {
+  const dx::lanes::Four<3> c = dx::lanes::gather<3>(centres);
+  const __m128 minus_r = _mm_xor_ps(_mm_loadu_ps(radii), _mm_set1_ps(-0.0f));
+  __m128 out = _mm_setzero_ps();
+#pragma GCC unroll 6
+  for (int i = 0; i < 6; ++i) {
+    const __m128 s = _mm_add_ps(_mm_mul_ps(p[i][0], c.c[0]), _mm_mul_ps(p[i][1], c.c[1]));
+    out = _mm_or_ps(out, _mm_cmple_ps(_mm_add_ps(_mm_add_ps(s, _mm_mul_ps(p[i][2], c.c[2])), p[i][3]), minus_r));
+  }
+  return out;
+}
+
+std::int32_t spheres_by_four(float* keep, const Frustum& f, const dx::Vec3* centres, const float* radii, std::size_t n) {
+  __m128 p[6][4];  // each plane's a, b, c, d across the lanes
+  for (int i = 0; i < 6; ++i) {
+    const dx::Plane& q = f.planes[i];
+    p[i][0] = _mm_set1_ps(q.a), p[i][1] = _mm_set1_ps(q.b), p[i][2] = _mm_set1_ps(q.c), p[i][3] = _mm_set1_ps(q.d);
+  }
+  int out = 0;
+  for (std::size_t k = 0; k < n; k += 4) {
+    const __m128 o = four_spheres(p, centres[k].c, radii + k);
+    _mm_storeu_ps(keep + k, _mm_andnot_ps(o, _mm_set1_ps(1.0f)));
+    out += __builtin_popcount(unsigned(_mm_movemask_ps(o)));
+  }
+  return std::int32_t(n) - out;
+}
+
+// Eight spheres per register: two gathers of four side by side.
+__attribute__((target("avx"))) std::int32_t spheres_by_eight(float* keep, const Frustum& f, const dx::Vec3* centres,
+                                                             const float* radii, std::size_t n) {
+  __m256 p[6][4];
+  for (int i = 0; i < 6; ++i) {
+    const dx::Plane& q = f.planes[i];
+    p[i][0] = _mm256_set1_ps(q.a), p[i][1] = _mm256_set1_ps(q.b), p[i][2] = _mm256_set1_ps(q.c), p[i][3] = _mm256_set1_ps(q.d);
+  }
+  int out = 0;
+  for (std::size_t k = 0; k < n; k += 8) {
+    const dx::lanes::Four<3> lo = dx::lanes::gather<3>(centres[k].c), hi = dx::lanes::gather<3>(centres[k + 4].c);
+    __m256 c[3];
+    for (int i = 0; i < 3; ++i) c[i] = _mm256_set_m128(hi.c[i], lo.c[i]);
+    const __m256 minus_r = _mm256_xor_ps(_mm256_loadu_ps(radii + k), _mm256_set1_ps(-0.0f));
+    __m256 o = _mm256_setzero_ps();
+#pragma GCC unroll 6
+    for (int i = 0; i < 6; ++i) {
+      const __m256 s = _mm256_add_ps(_mm256_mul_ps(p[i][0], c[0]), _mm256_mul_ps(p[i][1], c[1]));
+      const __m256 d = _mm256_add_ps(_mm256_add_ps(s, _mm256_mul_ps(p[i][2], c[2])), p[i][3]);
+      o = _mm256_or_ps(o, _mm256_cmp_ps(d, minus_r, _CMP_LE_OQ));
+    }
+    _mm256_storeu_ps(keep + k, _mm256_andnot_ps(o, _mm256_set1_ps(1.0f)));
+    out += __builtin_popcount(unsigned(_mm256_movemask_ps(o)));
+  }
+  return std::int32_t(n) - out;
+}
+
+std::int32_t choose(float* keep, const Frustum& f, const dx::Vec3* centres, const float* radii, std::size_t n) {
+  spheres_kernel = dx::cpu_has_avx() ? spheres_avx : spheres_sse2;
+  return spheres_kernel(keep, f, centres, radii, n);
+}
+
+}  // namespace
+
+const SpheresKernel spheres_sse2 = spheres_by_four, spheres_avx = spheres_by_eight;
+SpheresKernel spheres_kernel = choose;
+
+}  // namespace kv::geometry
+
 // The near-plane distance of a point that no plane rejects (s ≤ 0), else 0.
 KV_EXPORT FloatBits Frustum_TestPoint(Handle f, float x, float y, float z) {
   for (int first : {0, 2}) {
@@ -201,8 +274,10 @@ KV_EXPORT std::int32_t Frustum_TestSphereArray(Handle results, Handle f, Handle 
   float* keep = n ? out->elements<float>() : nullptr;
   const dx::Vec3* centre = n ? c->elements<dx::Vec3>() : nullptr;
   const float* radius = n ? r->elements<float>() : nullptr;
-  std::int32_t kept = 0;
-  for (std::size_t k = 0; k < n; ++k) {
+  const std::size_t whole = n & ~std::size_t(7);
+  std::int32_t kept = whole ? geometry::spheres_kernel(keep, frustum, centre, radius, whole) : 0;
+  std::size_t k = whole;
+  for (; k < n; ++k) {
     const bool in = !sphere(planes, centre[k].c[0], centre[k].c[1], centre[k].c[2], radius[k]).outside;
     keep[k] = in ? 1.0f : 0.0f;
     kept += in;

@@ -10,7 +10,23 @@
 // form; a sphere touching a plane from outside is rejected, from inside is inside.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "dx/types.h"
 #include "frame/abi.h"
+#include "geometry/frustum.h"
+
+namespace kv::geometry {
+
+// Frustum_TestSphereArray's work on n spheres (a multiple of 8): 1.0 or 0.0 into
+// keep as Frustum_TestSphere answers, and how many are 1. The kernel is chosen by
+// the processor at the first call; every kernel gives the same answers.
+using SpheresKernel = std::int32_t (*)(float* keep, const Frustum& f, const dx::Vec3* centres, const float* radii, std::size_t n);
+extern SpheresKernel spheres_kernel;
+extern const SpheresKernel spheres_sse2, spheres_avx;  // AVX only where dx::cpu_has_avx()
+
+}  // namespace kv::geometry
 
 KV_EXPORT kv::FloatBits Frustum_TestPoint(kv::Handle f, float x, float y, float z);
 KV_EXPORT std::int32_t Frustum_TestSphere(kv::Handle f, float x, float y, float z, float r);

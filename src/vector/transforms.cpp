@@ -23,13 +23,15 @@ std::int32_t by_matrix(Transform transform, Handle out, Handle v, Handle m) {
 // The same transform on every element out and in both have; the matrix is read
 // before anything is stored, and out may be in.
 template <class Out, class In, class Transform>
-std::int32_t each_by_matrix(Transform transform, Handle out, ArrayKind out_kind, Handle in, ArrayKind in_kind, Handle m) {
+std::int32_t each_by_matrix(Transform transform, Handle out, ArrayKind out_kind, Handle in, ArrayKind in_kind, Handle m,
+                            void (*many)(Out*, const In*, std::size_t, const Mat4*) = nullptr) {
   const Array *o = frame::array_at(out, out_kind), *i = frame::array_at(in, in_kind);
   const std::size_t n = frame::common_count(o, i);
   if (n == 0) return 0;
   const Mat4 matrix = load<Mat4>(m);
   Out* to = o->elements<Out>();
   const In* from = i->elements<In>();
+  if (many) return many(to, from, n, &matrix), 0;
   for (std::size_t k = 0; k < n; ++k) transform(to + k, from + k, &matrix);
   return 0;
 }
@@ -97,10 +99,10 @@ KV_EXPORT std::int32_t Vec3_UnProject(Handle out, Handle point, Handle viewport,
 
 constexpr ArrayKind kVec2s = ArrayKind::Vec2, kVec3s = ArrayKind::Vec3, kVec4s = ArrayKind::Vec4;
 KV_EXPORT std::int32_t Vec2_TransformCoordArray(Handle o, Handle i, Handle m) {
-  return each_by_matrix<V<2>, V<2>>(dx::vec_transform_coord<2>, o, kVec2s, i, kVec2s, m);
+  return each_by_matrix<V<2>, V<2>>(dx::vec_transform_coord<2>, o, kVec2s, i, kVec2s, m, dx::vec_transform_coord_many<2>);
 }
 KV_EXPORT std::int32_t Vec3_TransformCoordArray(Handle o, Handle i, Handle m) {
-  return each_by_matrix<V<3>, V<3>>(dx::vec_transform_coord<3>, o, kVec3s, i, kVec3s, m);
+  return each_by_matrix<V<3>, V<3>>(dx::vec_transform_coord<3>, o, kVec3s, i, kVec3s, m, dx::vec_transform_coord_many<3>);
 }
 KV_EXPORT std::int32_t Vec3_TransformNormalArray(Handle o, Handle i, Handle m) {
   return each_by_matrix<V<3>, V<3>>(dx::vec_transform_normal<3>, o, kVec3s, i, kVec3s, m);

@@ -1,7 +1,7 @@
 // Arrays: the store finds every address of every array, and each array command
 // gives, element by element, the bits of its single command, over random arrays
 // with NaN, infinities and denormals in them, out = in, many sizes, on every
-// matrix kernel the DLL may choose.
+// kernel the DLL may choose.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 
 #include "dx/cpu.h"
 #include "dx/matrix.h"
+#include "dx/vector.h"
 #include "frame/array_commands.h"
 #include "frame/arrays.h"
 #include "fuzz/fuzz.h"
@@ -92,9 +93,13 @@ TEST_F(Arrays, TheStoreFindsEveryAddressOfEveryArray) {
 // now and then.
 TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
   const TableFile table = read_table_file(KV_COMMANDS_TAB);
-  const dx::MultiplyKernel chosen = dx::matrix_multiply_kernel;
-  std::vector<dx::MultiplyKernel> kernels = {dx::matrix_multiply_sse2};
-  if (dx::cpu_has_avx()) kernels.push_back(dx::matrix_multiply_avx);
+  struct Path {
+    dx::MultiplyKernel product;
+    dx::CoordKernels coords;
+  };
+  const Path chosen = {dx::matrix_multiply_kernel, dx::coord_kernels};
+  std::vector<Path> kernels = {{dx::matrix_multiply_sse2, dx::coord_kernels_sse2}};
+  if (dx::cpu_has_avx()) kernels.push_back({dx::matrix_multiply_avx, dx::coord_kernels_avx});
   surface::Lcg rng(29);
   int commands = 0;
   for (const auto& [name, sig] : table.sigs) {
@@ -105,8 +110,8 @@ TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
     ASSERT_TRUE(table.sigs.count(single)) << name;
     ++commands;
     const std::size_t in_bytes = bytes_of(p[1].kind), out_bytes = bytes_of(p[0].kind);
-    for (const dx::MultiplyKernel kernel : kernels) {
-      dx::matrix_multiply_kernel = kernel;
+    for (const Path& path : kernels) {
+      dx::matrix_multiply_kernel = path.product, dx::coord_kernels = path.coords;
       for (const std::uint32_t count : {1u, 2u, 3u, 7u, 100u, 1000u, name == "Vec3_TransformCoordArray" ? 1000000u : 5u}) {
         const Handle in = Handle(call(p[1].kind.substr(0, p[1].kind.size() - 2) + "_MakeArray", {count}));
         const Handle out = Handle(call(p[0].kind.substr(0, p[0].kind.size() - 2) + "_MakeArray", {count}));
@@ -138,7 +143,7 @@ TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
       }
     }
   }
-  dx::matrix_multiply_kernel = chosen;
+  dx::matrix_multiply_kernel = chosen.product, dx::coord_kernels = chosen.coords;
   EXPECT_EQ(commands, 9);
 }
 
@@ -149,23 +154,40 @@ TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
 TEST_F(Arrays, CullingAndPickingAnswerAsALoopOfSingleCommands) {
   surface::Lcg rng(31);
   auto uniform = [&](float lo, float hi) { return lo + (hi - lo) * float(rng.below(1 << 20)) / float(1 << 20); };
-  float projection[16] = {1.3f, 0, 0, 0, 0, 1.7f, 0, 0, 0, 0, 1.01f, 1, 0, 0, -1.01f, 0}, frustum[24];
-  Frustum_ExtractVP(h(frustum), h(projection));
-  for (const std::uint32_t n : {1u, 5u, 200u}) {
+  // A camera turned off every axis, so that each plane has all of a, b, c and d.
+  const float projection[16] = {1.3f, 0, 0, 0, 0, 1.7f, 0, 0, 0, 0, 1.01f, 1, 0, 0, -1.01f, 0};
+  const float view[16] = {0.8f, 0.3f, -0.5f, 0, -0.2f, 0.9f, 0.4f, 0, 0.55f, -0.3f, 0.75f, 0, 1.5f, -2, 3, 1};
+  float view_projection[16] = {}, frustum[24];
+  for (int i = 0; i < 16; ++i) {
+    for (int k = 0; k < 4; ++k) view_projection[i] += view[i / 4 * 4 + k] * projection[k * 4 + i % 4];
+  }
+  Frustum_ExtractVP(h(frustum), h(view_projection));
+  std::vector<geometry::SpheresKernel> spheres = {geometry::spheres_sse2};
+  std::vector<geometry::TrianglesKernel> triangles = {geometry::triangles_sse2};
+  if (dx::cpu_has_avx()) spheres.push_back(geometry::spheres_avx), triangles.push_back(geometry::triangles_avx);
+  for (const std::uint32_t n : {1u, 5u, 203u, 2000u}) {
     const Handle centres = Vec3_MakeArray(std::int32_t(n)), radii = Float_MakeArray(std::int32_t(n)), results = Float_MakeArray(std::int32_t(n));
     const Handle highs = Vec3_MakeArray(std::int32_t(n)), corners = Vec3_MakeArray(std::int32_t(3 * n + 2));
     float* c = at(centres);
     for (std::uint32_t i = 0; i < 3 * n; ++i) c[i] = uniform(-20, 20) + (i % 3 == 2 ? 20 : 0), at(highs)[i] = c[i] + uniform(-3, 3);
-    for (std::uint32_t i = 0; i < n; ++i) at(radii)[i] = rng.one_in(9) ? NAN : uniform(0, 4);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      at(radii)[i] = rng.one_in(9) ? NAN : uniform(0, 4);
+      float s = INFINITY;  // now and then touching the plane it is furthest outside, to the bit: out by that one alone
+      for (const float* q = frustum; q < frustum + 24; q += 4) s = std::min(s, q[0] * c[3 * i] + q[1] * c[3 * i + 1] + q[2] * c[3 * i + 2] + q[3]);
+      if (s < 0 && rng.one_in(2)) at(radii)[i] = -s;
+    }
     for (std::uint32_t i = 0; i < 9 * n + 6; ++i) at(corners)[i] = uniform(-2, 2) + (i % 3 == 2 ? float(i % 7) : 0);
     int kept = 0;
-    ASSERT_GE(Frustum_TestSphereArray(results, h(frustum), centres, radii), 0);
-    for (std::uint32_t i = 0; i < n; ++i) {
-      const int one = Frustum_TestSphere(h(frustum), c[3 * i], c[3 * i + 1], c[3 * i + 2], at(radii)[i]);
-      EXPECT_EQ(at(results)[i], one ? 1.0f : 0.0f) << i;
-      kept += one;
+    for (const geometry::SpheresKernel kernel : spheres) {
+      geometry::spheres_kernel = kernel, kept = 0;
+      ASSERT_GE(Frustum_TestSphereArray(results, h(frustum), centres, radii), 0);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const int one = Frustum_TestSphere(h(frustum), c[3 * i], c[3 * i + 1], c[3 * i + 2], at(radii)[i]);
+        EXPECT_EQ(at(results)[i], one ? 1.0f : 0.0f) << i;
+        kept += one;
+      }
+      EXPECT_EQ(Frustum_TestSphereArray(results, h(frustum), centres, radii), kept);
     }
-    EXPECT_EQ(Frustum_TestSphereArray(results, h(frustum), centres, radii), kept);
     kept = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
       const float* l = c + 3 * i;
@@ -173,15 +195,46 @@ TEST_F(Arrays, CullingAndPickingAnswerAsALoopOfSingleCommands) {
       kept += Frustum_TestAABB(h(frustum), l[0], l[1], l[2], u[0], u[1], u[2]);
     }
     EXPECT_EQ(Frustum_TestAABBArray(results, h(frustum), centres, highs), kept);
-    const float origin[3] = {0.1f, -0.2f, -5}, dir[3] = {0.01f, 0.02f, 1};
+    // The triangles twice: random ones, and ones whose corners sit on the axis
+    // ray's edges and corners, in its plane, flat, at infinity or NaN, at equal
+    // depths; on a ray along the axis and a skewed one, on every kernel.
+    const float origin[3] = {0.1f, -0.2f, -5}, dir[3] = {0.01f, 0.02f, 1}, axis[3] = {0, 0, -5}, along[3] = {0, 0, 1};
     float hit[3] = {7, 7, 7}, expected[3] = {7, 7, 7}, uv[2];
     int nearest = -1;
-    for (std::uint32_t k = 0; k < n; ++k) {
-      const float t = from_bits(Ray_HitTriangleEx(h(origin), h(dir), corners + 36 * k, corners + 36 * k + 12, corners + 36 * k + 24, h(uv)));
-      if (t >= 0 && (nearest < 0 || t < expected[0])) nearest = int(k), expected[0] = t, expected[1] = uv[0], expected[2] = uv[1];
+    const Handle edges = Vec3_MakeArray(std::int32_t(3 * n + 2));
+    const float pool[] = {-1, 0, 0, 1, 0.5f, -0.25f, 2, -5, -6, INFINITY, NAN};
+    for (std::uint32_t i = 0; i < 9 * n + 6; ++i) at(edges)[i] = pool[rng.below(rng.one_in(8) ? 11 : 9)];
+    for (const Handle set : {corners, edges}) {
+      for (const float* ray : {origin, axis}) {
+        const float* way = ray == origin ? dir : along;
+        nearest = -1;
+        for (std::uint32_t k = 0; k < n; ++k) {
+          const float t = from_bits(Ray_HitTriangleEx(h(ray), h(way), set + 36 * k, set + 36 * k + 12, set + 36 * k + 24, h(uv)));
+          if (t >= 0 && (nearest < 0 || t < expected[0])) nearest = int(k), expected[0] = t, expected[1] = uv[0], expected[2] = uv[1];
+        }
+        for (const geometry::TrianglesKernel kernel : triangles) {
+          geometry::triangles_kernel = kernel;
+          EXPECT_EQ(Ray_HitTriangleArray(h(ray), h(way), set, h(hit)), nearest) << n;
+          EXPECT_EQ(std::memcmp(hit, expected, sizeof hit), 0) << "the nearest hit's (t, u, v)";
+        }
+      }
     }
-    EXPECT_EQ(Ray_HitTriangleArray(h(origin), h(dir), corners, h(hit)), nearest) << n;
-    EXPECT_EQ(std::memcmp(hit, expected, sizeof hit), 0) << "the nearest hit's (t, u, v)";
+    Array_Delete(edges);
+    // In every lane position: a triangle in the ray's plane with the origin on
+    // it (hit at +0), and two equal triangles (the lower index wins).
+    const float in_plane[9] = {0, -1, -6, 0, 1, -6, 0, 0, -4}, across[9] = {-1, -1, 2, 1, -1, 2, 0, 1, 2};
+    for (const geometry::TrianglesKernel kernel : triangles) {
+      geometry::triangles_kernel = kernel;
+      for (std::uint32_t lane = 0; lane < 8; ++lane) {
+        const Handle set = Vec3_MakeArray(27);  // nine triangles, all (0, 0, 0) but these
+        std::memcpy(at(set) + 9 * lane, in_plane, sizeof in_plane);
+        EXPECT_EQ(Ray_HitTriangleArray(h(axis), h(along), set, h(hit)), std::int32_t(lane));
+        EXPECT_EQ(bits(hit[0]), 0u) << "+0";
+        std::memcpy(at(set) + 9 * lane, across, sizeof across), std::memcpy(at(set) + 9 * lane + 9, across, sizeof across);
+        EXPECT_EQ(Ray_HitTriangleArray(h(axis), h(along), set, h(hit)), std::int32_t(lane)) << "ties to the lower index";
+        Array_Delete(set);
+      }
+    }
     nearest = -1;
     for (std::uint32_t k = 0; k < n; ++k) {
       const float t = from_bits(Ray_HitSphere(h(origin), h(dir), centres + 12 * k, at(radii)[k]));
@@ -202,6 +255,7 @@ TEST_F(Arrays, CullingAndPickingAnswerAsALoopOfSingleCommands) {
     }
     for (const Handle a : {centres, radii, results, highs, corners, fewer}) Array_Delete(a);
   }
+  geometry::spheres_kernel = spheres.back(), geometry::triangles_kernel = triangles.back();
 }
 
 // The bounding sphere against the smallest one found by trying every sphere through
