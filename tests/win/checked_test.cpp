@@ -71,6 +71,7 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
   void* locked = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
   void* read_only = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
   const std::string n_a = std::to_string(a), n_m = std::to_string(m), n_gone = std::to_string(gone);
+  const std::uint32_t many = checked().command("pVec3_MakeArray", "LL", {1000}), fewer = checked().command("pVec3_MakeArray", "LL", {999});
   const struct {
     const char* mistake;
     std::function<std::uint32_t()> call;
@@ -100,6 +101,12 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
            ", which does not point at usable memory, skipped"},
       {"a Delete of another pool's value", [&] { return checked().command("pVec3_Delete", "L", {m}); },
        "pVec3_Delete: warning: argument 1 'h' is " + n_m + ", not a live Vec3: Delete ignores it"},
+      {"an element where an array is wanted", [&] { return checked().command("pVec3_TransformCoordArray", "LLL", {many, many + 12, m}); },
+       "pVec3_TransformCoordArray: argument 2 'in' is " + std::to_string(many + 12) + ", not an array, skipped"},
+      {"an array of another kind", [&] { return checked().command("pVec3_TransformArray", "LLL", {many, many, m}); },
+       "pVec3_TransformArray: argument 1 'out' is " + std::to_string(many) + ", a Vec3 array; this argument needs a Vec4 array, skipped"},
+      {"arrays of different counts", [&] { return checked().command("pVec3_TransformCoordArray", "LLL", {many, fewer, m}); },
+       "pVec3_TransformCoordArray: warning: the arrays' counts differ (1000 and 999): only the elements all of them have are used"},
   };
   const std::vector<unsigned char> before_a = around(a, 12), before_b = around(b, 12), before_m = around(m, 64);
   std::size_t seen = 0;
@@ -116,6 +123,7 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
   EXPECT_EQ(checked().command_float("pMat4_GetElement", "FLLL", {m, 1, 1}), 0.0f);
   VirtualFree(locked, 0, MEM_RELEASE), VirtualFree(read_only, 0, MEM_RELEASE);
   for (std::uint32_t h : {a, b}) checked().command("pVec3_Delete", "L", {h});
+  for (std::uint32_t h : {many, fewer}) checked().command("pArray_Delete", "L", {h});
   checked().command("pMat4_Delete", "L", {m});
 }
 

@@ -170,4 +170,31 @@ TEST_F(Guide, PickingWhatTheMousePointsAt) {
       << "the sphere at z = 20 is hit later";
 }
 
+// A thousand rocks turned and culled in one call each; camera 0 as in the culling
+// example. Every rock's answer is Frustum_TestSphere's, and rock 820 gets the
+// bits of the single transform.
+TEST_F(Guide, AFieldOfRocks) {
+  camera_zero();
+  kvt::Basic& run = example("a field of rocks");
+  run.run(1);
+  const float* centres = run.floats("centres");
+  const float* radii = run.floats("radii");
+  const float* seen = run.floats("seen");
+  int kept = 0;
+  for (int i = 0; i < 1000; ++i) {
+    const float* c = centres + 3 * i;
+    const std::uint32_t one = p().command("pFrustum_TestSphere", "LLFFFF", {handle(run, "view_frustum"), c[0], c[1], c[2], radii[i]});
+    EXPECT_EQ(seen[i], one ? 1.0f : 0.0f) << i;
+    kept += int(one);
+  }
+  EXPECT_EQ(run.get("visible").i, kept);
+  EXPECT_EQ(kept, 135) << "the guide: the first frame keeps 135";
+  const std::uint32_t rock = vec3(2.5f, 0, 40);
+  p().command("pVec3_TransformCoord", "LLL", {rock, rock, handle(run, "spin")});
+  EXPECT_EQ(std::memcmp(kvt::as_pointer(rock), centres + 3 * 820, 12), 0) << "rock 820 as the single command turns it";
+  EXPECT_NEAR(centres[3 * 820], 2.9, 0.05);
+  EXPECT_NEAR(centres[3 * 820 + 2], 40.0, 0.05);
+  EXPECT_EQ(seen[820], 1.0f);
+}
+
 }  // namespace
