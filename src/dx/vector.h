@@ -96,7 +96,7 @@ struct CoordKernels {
   void (*three)(Vec3* out, const Vec3* in, std::size_t count, const Mat4* m);
 };
 extern CoordKernels coord_kernels;
-extern const CoordKernels coord_kernels_sse2, coord_kernels_avx;  // AVX only where cpu_has_avx()
+extern const CoordKernels coord_kernels_sse2, coord_kernels_avx, coord_kernels_fma;  // AVX, FMA where the cpu_has_ says
 
 template <int N>
 inline void vec_transform_coord_many(Vec<N>* out, const Vec<N>* in, std::size_t count, const Mat4* m) {

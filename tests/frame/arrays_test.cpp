@@ -100,6 +100,7 @@ TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
   const Path chosen = {dx::matrix_multiply_kernel, dx::coord_kernels};
   std::vector<Path> kernels = {{dx::matrix_multiply_sse2, dx::coord_kernels_sse2}};
   if (dx::cpu_has_avx()) kernels.push_back({dx::matrix_multiply_avx, dx::coord_kernels_avx});
+  if (dx::cpu_has_fma()) kernels.push_back({dx::matrix_multiply_avx, dx::coord_kernels_fma});
   surface::Lcg rng(29);
   int commands = 0;
   for (const auto& [name, sig] : table.sigs) {
