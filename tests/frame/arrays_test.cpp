@@ -132,7 +132,7 @@ TEST_F(Arrays, EveryElementGetsTheBitsOfTheSingleCommand) {
           one[0] = Word(expected.data()), one[1] = in + i * in_bytes;
           one_call->call(one.data());
           for (std::size_t c = 0; c < out_bytes / 4; ++c) {
-            ASSERT_EQ(bits(expected[c]), bits(at(out + i * out_bytes)[c])) << name << " element " << i << " of " << count << ", float " << c;
+            ASSERT_EQ(bits(expected[c]), bits(at(out + i * out_bytes)[c])) << name << " element " << i << " of " << count << ", float " << c << " path " << (&path - kernels.data());
           }
         }
         if (in_bytes == out_bytes) {  // out = in: the same answers
