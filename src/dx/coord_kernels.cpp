@@ -75,21 +75,32 @@ __attribute__((target("avx"))) inline void scatter_avx(float* f, const lanes::Fo
   }
 }
 
-// Four points per double register.
-template <int N>
-__attribute__((target("avx"))) void coords_avx(Vec<N>* out, const Vec<N>* in, std::size_t count, const Mat4* m) {
-  __m256d e[4][4];
+// m in double, each element across the four lanes, for the AVX kernels.
+__attribute__((target("avx"))) inline void widen_matrix(__m256d (&e)[4][4], const Mat4* m) {
 #pragma GCC unroll 4
   for (int i = 0; i < 4; ++i) {
 #pragma GCC unroll 4
     for (int c = 0; c < 4; ++c) e[i][c] = _mm256_set1_pd(m->m[i][c]);
   }
+}
+
+// Four points' components in double, a point per lane.
+template <int N>
+__attribute__((target("avx"))) inline void widen_points(__m256d (&x)[N], const Vec<N>* p) {
+  const lanes::Four<N> f = lanes::gather<N>(p->c);
+#pragma GCC unroll 3
+  for (int i = 0; i < N; ++i) x[i] = _mm256_cvtps_pd(f.c[i]);
+}
+
+// Four points per double register.
+template <int N>
+__attribute__((target("avx"))) void coords_avx(Vec<N>* out, const Vec<N>* in, std::size_t count, const Mat4* m) {
+  __m256d e[4][4];
+  widen_matrix(e, m);
   std::size_t k = 0;
   for (; k + 4 <= count; k += 4) {
-    const lanes::Four<N> p = lanes::gather<N>(in[k].c);
     __m256d x[N], r[4];
-#pragma GCC unroll 4
-    for (int i = 0; i < N; ++i) x[i] = _mm256_cvtps_pd(p.c[i]);
+    widen_points<N>(x, in + k);
 #pragma GCC unroll 4
     for (int c = 0; c < 4; ++c) {
       r[c] = e[3][c];
@@ -113,17 +124,11 @@ __attribute__((target("avx"))) void coords_avx(Vec<N>* out, const Vec<N>* in, st
 template <int N>
 __attribute__((target("avx,fma"))) void coords_fma(Vec<N>* out, const Vec<N>* in, std::size_t count, const Mat4* m) {
   __m256d e[4][4];
-#pragma GCC unroll 4
-  for (int i = 0; i < 4; ++i) {
-#pragma GCC unroll 4
-    for (int c = 0; c < 4; ++c) e[i][c] = _mm256_set1_pd(m->m[i][c]);
-  }
+  widen_matrix(e, m);
   std::size_t k = 0;
   for (; k + 4 <= count; k += 4) {
-    const lanes::Four<N> p = lanes::gather<N>(in[k].c);
     __m256d x[N], r[4];
-#pragma GCC unroll 4
-    for (int i = 0; i < N; ++i) x[i] = _mm256_cvtps_pd(p.c[i]);
+    widen_points<N>(x, in + k);
 #pragma GCC unroll 4
     for (int c = 0; c < 4; ++c) {
       r[c] = e[3][c];
