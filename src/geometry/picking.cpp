@@ -70,17 +70,85 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
 
 // Where the ray meets the triangle, two sided, edges and corners included. With
 // A, B, C the corners less the origin, the edge functions w_a = d·(B × C),
-// w_b = d·(C × A), w_c = d·(A × B) say on which side of each edge the ray passes;
-// it hits when they share a sign, at the point (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c),
-// with t = A·(B × C) / (w_a + w_b + w_c). P × Q is −(Q × P) to the bit and the hit
-// is decided by the signs alone, so an edge or a corner is hit or missed alike
-// whatever order the corners come in (t may differ with the order in its last bit
-// of double, which rounding to single hides). The triangle has no area when
-// B × C + C × A + A × B, which is (b − a) × (c − a), is zero: a miss.
+// w_b = d·(C × A), w_c = d·(A × B) weigh the corners: the hit is the point
+// (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), at t = A·(B × C) / (w_a + w_b + w_c).
+// The triangle has no area when B × C + C × A + A × B, which is (b − a) × (c − a),
+// is zero: a miss.
+//
+// Whether the ray passes inside is decided apart from those weights, watertight
+// (Woop, Benthin and Wald): in the ray's sheared frame (dir along the axis kz where
+// it is largest, the other two axes sheared so that the ray is the line x = y = 0)
+// each corner becomes a 2D point rounded to floats, the same two floats for every
+// triangle that shares the corner. The 2D edge functions are then differences of
+// products of floats, each product exact in double, so their signs are exact:
+// around a corner the triangles' wedges tile the plane, and no ray passes between
+// triangles that share an edge or a corner. An edge function of 0 counts as
+// inside for both triangles of the edge. Where all three are 0 (the triangle seen
+// edge on, as far as floats tell) the signs of the weights decide.
 struct TriangleHit {
-  double wb, wc, sum, t;  // the weights of b and c are wb / sum and wc / sum
+  double wa, wb, wc, sum, t;  // the weights of b and c are wb / sum and wc / sum
   bool hit;
 };
+
+// The ray's sheared frame: kz the axis where |dir| is largest (the first of
+// equals), kx and ky the next two, and the shear sx = dir[kx] / dir[kz],
+// sy = dir[ky] / dir[kz]. Formed once per ray and shared by every triangle.
+struct Shear {
+  int kx, ky, kz;
+  double sx, sy;
+};
+
+inline Shear shear_of(const double (&d)[3]) {
+  const double x = __builtin_fabs(d[0]), y = __builtin_fabs(d[1]), z = __builtin_fabs(d[2]);
+  const int kz = x >= y ? (x >= z ? 0 : 2) : (y >= z ? 1 : 2), kx = kz == 2 ? 0 : kz + 1, ky = kz == 0 ? 2 : 3 - kz - kx;
+  return {kx, ky, kz, d[kx] / d[kz], d[ky] / d[kz]};
+}
+
+// Lanes of doubles, for several triangles at once, and of as many floats.
+typedef double Two __attribute__((vector_size(16)));
+typedef double Four __attribute__((vector_size(32)));
+typedef float TwoF __attribute__((vector_size(8)));
+typedef float FourF __attribute__((vector_size(16)));
+
+// A value in double rounded to float and widened back: for doubles and for lanes of them.
+inline double to_float(double x) { return double(float(x)); }
+inline Two to_float(Two x) { return __builtin_convertvector(__builtin_convertvector(x, TwoF), Two); }
+inline Four to_float(Four x) { return __builtin_convertvector(__builtin_convertvector(x, FourF), Four); }
+
+// The 2D edge function of corners p and q seen from the ray: exact in sign for
+// float coordinates, and −(edge(q, p)) to the bit.
+template <class T>
+inline T edge(T px, T py, T qx, T qy) {
+  return px * qy - py * qx;
+}
+
+// The three 2D edge functions of a triangle (or lanes of them), from its corners
+// less the origin given by axis (p[k] for axis k). Inside when none has a sign
+// unlike another's.
+template <class T>
+struct Edges {
+  T a, b, c;
+};
+
+template <class T>
+inline Edges<T> edges(const T (&a)[3], const T (&b)[3], const T (&c)[3], const Shear& s) {
+  const T ax = to_float(a[s.kx] - s.sx * a[s.kz]), ay = to_float(a[s.ky] - s.sy * a[s.kz]);
+  const T bx = to_float(b[s.kx] - s.sx * b[s.kz]), by = to_float(b[s.ky] - s.sy * b[s.kz]);
+  const T cx = to_float(c[s.kx] - s.sx * c[s.kz]), cy = to_float(c[s.ky] - s.sy * c[s.kz]);
+  return {edge(bx, by, cx, cy), edge(cx, cy, ax, ay), edge(ax, ay, bx, by)};
+}
+
+// (u, v) = (wb, wc) / sum. Where the watertight decision says hit and the weights
+// in double, within rounding of an edge, put the point a hair outside it, the
+// weights on the wrong side count as 0: (u, v) stays in the triangle.
+inline dx::Vec<2> weights(double wa, double wb, double wc, double sum) {
+  if (!((wa >= 0 && wb >= 0 && wc >= 0) || (wa <= 0 && wb <= 0 && wc <= 0))) {
+    const double sign = sum < 0 ? -1 : 1;
+    wa = std::max(wa * sign, 0.0), wb = std::max(wb * sign, 0.0), wc = std::max(wc * sign, 0.0);
+    sum = (wa + wb) + wc;
+  }
+  return {float(wb / sum), float(wc / sum)};
+}
 
 // A ray that does not cross the triangle's plane (a dir along it, zero or with an
 // infinite component) hits only where it starts: an origin in the plane (A·(B × C)
@@ -93,7 +161,12 @@ __attribute__((noinline)) TriangleHit origin_on_triangle(Handle origin, Handle d
   const Pair n = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
   const double ua = dot(n, bc), ub = dot(n, ca), uc = dot(n, ab), sum = ua + ub + uc;
   const bool on = dot(A, bc) == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0 && dot(d, d) == dot(d, d);
-  return {ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
+  return {ua, ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
+}
+
+// A Pair's three components, by axis.
+inline void axes(const Pair& p, double (&out)[3]) {
+  out[0] = _mm_cvtsd_f64(p.xy), out[1] = _mm_cvtsd_f64(_mm_unpackhi_pd(p.xy, p.xy)), out[2] = _mm_cvtsd_f64(p.z);
 }
 
 inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
@@ -101,14 +174,19 @@ inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, H
   const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
   const double wa = dot(d, bc), wb = dot(d, ca), wc = dot(d, ab);
   const double sum = wa + wb + wc;
-  const bool inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
   if (sum == 0 || sum - sum != 0) return origin_on_triangle(origin, dir, a, b, c);
-  if (!inside) return {0, 0, 0, 0, false};
+  double way[3], pa[3], pb[3], pc[3];
+  axes(d, way), axes(A, pa), axes(B, pb), axes(C, pc);
+  const Edges<double> e = edges(pa, pb, pc, shear_of(way));
+  const bool inside = e.a == 0 && e.b == 0 && e.c == 0
+                          ? (wa >= 0 && wb >= 0 && wc >= 0) || (wa <= 0 && wb <= 0 && wc <= 0)
+                          : (e.a >= 0 && e.b >= 0 && e.c >= 0) || (e.a <= 0 && e.b <= 0 && e.c <= 0);
+  if (!inside) return {0, 0, 0, 0, 0, false};
   const __m128d zero = _mm_setzero_pd();
   const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
   const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
   const double t = dot(A, bc) / sum;
-  return {wb, wc, sum, t, !flat && t >= 0};
+  return {wa, wb, wc, sum, t, !flat && t >= 0};
 }
 
 // The slabs for inputs with an infinity (or a NaN) in them, in plain double.
@@ -199,7 +277,7 @@ KV_EXPORT FloatBits Ray_HitTriangle(Handle origin, Handle dir, Handle a, Handle 
 KV_EXPORT FloatBits Ray_HitTriangleEx(Handle origin, Handle dir, Handle a, Handle b, Handle c, Handle uv) {
   const TriangleHit hit = hit_triangle(origin, dir, a, b, c);
   if (!hit.hit) return miss();
-  vec::put<2>(uv, {float(hit.wb / hit.sum), float(hit.wc / hit.sum)});
+  vec::put<2>(uv, weights(hit.wa, hit.wb, hit.wc, hit.sum));
   return distance(hit.t);
 }
 
@@ -307,19 +385,15 @@ struct Nearest {
   std::int32_t index = -1;
   float t = 0, u = 0, v = 0;
 
-  void consider(std::uint32_t j, double at, double wb, double wc, double sum) {
+  void consider(std::uint32_t j, double at, double wa, double wb, double wc, double sum) {
     const float f = float_of(distance(at));
     if (f < 0 || (index >= 0 && !(f < t))) return;
-    index = std::int32_t(j), t = f, u = float(wb / sum), v = float(wc / sum);
+    const dx::Vec<2> uv = weights(wa, wb, wc, sum);
+    index = std::int32_t(j), t = f, u = uv.c[0], v = uv.c[1];
   }
   // Every t a hit may still have is below this.
   float bound() const { return index >= 0 ? t : __builtin_inff(); }
 };
-
-typedef double Two __attribute__((vector_size(16)));
-typedef double Four __attribute__((vector_size(32)));
-typedef float TwoF __attribute__((vector_size(8)));
-typedef float FourF __attribute__((vector_size(16)));
 
 template <class V>
 struct Narrow;  // the float vector of as many lanes
@@ -349,8 +423,9 @@ inline int mask(FourMask m) { return mask(TwoMask{m[0], m[1]}) | mask(TwoMask{m[
 // where hit_triangle would go on to origin_on_triangle (a sum of 0 or not finite)
 // are asked of it; hits are offered to `nearest` in index order.
 template <class V>
-__attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& d, const float* f, std::uint32_t first,
-                                                    const Handle (&ray)[2], const frame::Array& corners, Nearest& nearest) {
+__attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& d, const Shear& shear, const float* f,
+                                                    std::uint32_t first, const Handle (&ray)[2], const frame::Array& corners,
+                                                    Nearest& nearest) {
   struct L3 {
     V x, y, z;
   };
@@ -365,11 +440,20 @@ __attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& 
     return L3{p.y * q.z - q.y * p.z, -(p.x * q.z - q.x * p.z), p.x * q.y - p.y * q.x};
   };
   const auto dot = [](const L3& p, const L3& q) { return (p.x * q.x + p.y * q.y) + p.z * q.z; };  // as lanes::dot
-  const V zero = {};
-  const L3 D = {zero + _mm_cvtsd_f64(d.xy), zero + _mm_cvtsd_f64(_mm_unpackhi_pd(d.xy, d.xy)), zero + _mm_cvtsd_f64(d.z)};
+  const auto splat = [](__m128d x) {  // every lane the low double of x, its sign kept (−0 too)
+    V v;
+    for (int i = 0; i < kLanes; ++i) v[i] = _mm_cvtsd_f64(x);
+    return v;
+  };
+  const L3 D = {splat(d.xy), splat(_mm_unpackhi_pd(d.xy, d.xy)), splat(d.z)};
   const L3 A = corner(0), B = corner(3), C = corner(6), bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
   const V wa = dot(D, bc), wb = dot(D, ca), wc = dot(D, ab), sum = (wa + wb) + wc;
-  const auto inside = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
+  const V pa[3] = {A.x, A.y, A.z}, pb[3] = {B.x, B.y, B.z}, pc[3] = {C.x, C.y, C.z};
+  const Edges<V> e = edges(pa, pb, pc, shear);
+  const auto edge_on = (e.a == 0) & (e.b == 0) & (e.c == 0);
+  const auto weighed_in = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
+  const auto tight_in = ((e.a >= 0) & (e.b >= 0) & (e.c >= 0)) | ((e.a <= 0) & (e.b <= 0) & (e.c <= 0));
+  const auto inside = (tight_in & ~edge_on) | (weighed_in & edge_on);
   const auto odd = (sum == 0) | (sum - sum != 0);
   const auto flat = ((bc.x + ca.x) + ab.x == 0) & ((bc.y + ca.y) + ab.y == 0) & ((bc.z + ca.z) + ab.z == 0);
   const V t = dot(A, bc) / sum;
@@ -384,9 +468,9 @@ __attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& 
     const std::uint32_t j = first + std::uint32_t(i);
     if (other >> i & 1) {
       const TriangleHit h = hit_triangle(ray[0], ray[1], corners.element(3 * j), corners.element(3 * j + 1), corners.element(3 * j + 2));
-      if (h.hit) nearest.consider(j, h.t, h.wb, h.wc, h.sum);
+      if (h.hit) nearest.consider(j, h.t, h.wa, h.wb, h.wc, h.sum);
     } else if (hit >> i & 1) {
-      nearest.consider(j, t[i], wb[i], wc[i], sum[i]);
+      nearest.consider(j, t[i], wa[i], wb[i], wc[i], sum[i]);
     }
   }
 }
@@ -401,10 +485,13 @@ __attribute__((always_inline)) inline std::int32_t nearest_triangle(Handle origi
   const Handle ray[2] = {origin, dir};
   Nearest nearest;
   std::uint32_t k = 0;
-  for (; k + kLanes <= triangles; k += kLanes) hit_lanes<V>(o, d, f + 9 * k, k, ray, corners, nearest);
+  double way[3];
+  axes(d, way);
+  const Shear shear = shear_of(way);
+  for (; k + kLanes <= triangles; k += kLanes) hit_lanes<V>(o, d, shear, f + 9 * k, k, ray, corners, nearest);
   for (; k < triangles; ++k) {
     const TriangleHit h = hit_triangle(origin, dir, corners.element(3 * k), corners.element(3 * k + 1), corners.element(3 * k + 2));
-    if (h.hit) nearest.consider(k, h.t, h.wb, h.wc, h.sum);
+    if (h.hit) nearest.consider(k, h.t, h.wa, h.wb, h.wc, h.sum);
   }
   if (nearest.index >= 0 && given(hit)) vec::put<3>(hit, {{nearest.t, nearest.u, nearest.v}});
   return nearest.index;

@@ -37,8 +37,11 @@ std::int32_t each_by_matrix(Transform transform, Handle out, ArrayKind out_kind,
 }
 
 // v + w t + q × t with t = 2 (q × v), q = (x, y, z) and w its scalar, not
-// normalised: for a unit quaternion the rotation q v q⁻¹. In double.
-V<3> turned(const V<3>& v, const V<4>& q) {
+// normalised: for a unit quaternion the rotation q v q⁻¹. In double. One copy of
+// the code for the single command and the array's loop: where two NaN meet, which
+// one a product passes on depends on the operand order the compiler chose, so
+// both must run the same instructions.
+__attribute__((noinline)) V<3> turned(const V<3>& v, const V<4>& q) {
   const double x = q.x(), y = q.y(), z = q.z(), w = q.w();
   const double tx = 2 * (y * v.z() - z * v.y()), ty = 2 * (z * v.x() - x * v.z()), tz = 2 * (x * v.y() - y * v.x());
   return {float(v.x() + w * tx + (y * tz - z * ty)), float(v.y() + w * ty + (z * tx - x * tz)),

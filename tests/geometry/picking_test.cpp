@@ -9,6 +9,8 @@
 #include <functional>
 #include <limits>
 
+#include "dx/cpu.h"
+#include "frame/arrays.h"
 #include "geometry/picking.h"
 #include "geometry/planes.h"
 #include "matrix/algebra.h"
@@ -16,8 +18,11 @@
 #include "matrix/projection.h"
 #include "quat/construction.h"
 #include "support/library.h"
+#include "support/meshes.h"
+#include "support/surface.h"
 #include "support/ulp.h"
 #include "vector/construction.h"
+#include "frame/array_commands.h"
 
 namespace kv::test {
 namespace {
@@ -235,6 +240,109 @@ TEST(Picking, TrianglesHitOnEdgesAndCornersInEveryCornerOrder) {
   EXPECT_EQ(t_of(Ray_HitPlane(h(&o), h(&o), h(floor_plane))), -1.0f) << "the plane behind";
   const V3 below{{1, 2, -3}};
   EXPECT_EQ(t_of(Ray_HitPlane(h(&below), h(parallel), h(floor_plane))), -1.0f) << "parallel, from below";
+}
+
+// Watertight: no ray passes between triangles that share an edge or a corner.
+// Closed spheres, coarse and fine, about the origin and far from it: rays from
+// points inside aimed at every corner and every edge's midpoint hit one of the
+// triangles around it (the single command), and hit the mesh (every kernel of the
+// array command). Open grids turned off the axes: rays from above aimed at every
+// interior corner and edge point hit a triangle around it.
+class Watertight : public Library {};
+
+TEST_F(Watertight, NoRayPassesBetweenTrianglesThatShareAnEdgeOrACorner) {
+  std::vector<geometry::TrianglesKernel> kernels = {geometry::triangles_sse2};
+  if (dx::cpu_has_avx()) kernels.push_back(geometry::triangles_avx);
+  surface::Lcg rng(17);
+  auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
+  // Does a ray from `from` toward the point `to` (dir rounded to floats) hit one of `ring`?
+  const auto hits = [](const meshes::Mesh& m, const float* from, const float* to, const std::vector<int>& ring, float* dir) {
+    for (int k = 0; k < 3; ++k) dir[k] = to[k] - from[k];
+    for (const int t : ring) {
+      const auto& c = m.triangles[std::size_t(t)];
+      if (t_of(Ray_HitTriangle(h(from), h(dir), h(m.points[std::size_t(c[0])].data()), h(m.points[std::size_t(c[1])].data()),
+                               h(m.points[std::size_t(c[2])].data()))) >= 0) return true;
+    }
+    return false;
+  };
+  struct Shape {
+    meshes::Mesh mesh;
+    double centre[3], size;
+    bool closed;
+  };
+  const double turn[3][3] = {{0.36, 0.48, -0.8}, {-0.8, 0.6, 0}, {0.48, 0.64, 0.6}}, far[3] = {1e4, -3e3, 517}, near[3] = {-2, 1, 0.5};
+  std::vector<Shape> shapes = {{meshes::sphere(24, 48, 3, 40, -7, 0), {40, -7, 0}, 3, true},
+                               {meshes::sphere(7, 11, 1, 0, 0, 0), {0, 0, 0}, 1, true},
+                               {meshes::sphere(60, 120, 0.5, 2e3, 1e3, -5e2), {2e3, 1e3, -5e2}, 0.5, true},
+                               {meshes::grid(12, 0.37, turn, near), {}, 4.4, false},
+                               {meshes::grid(12, 1.5, turn, far), {}, 18, false}};
+  for (const Shape& s : shapes) {
+    const meshes::Mesh& m = s.mesh;
+    std::vector<std::vector<int>> around(m.points.size());
+    for (std::size_t t = 0; t < m.triangles.size(); ++t) {
+      for (const int p : m.triangles[t]) around[std::size_t(p)].push_back(int(t));
+    }
+    std::vector<float> corners = m.corners();
+    const Handle array = Vec3_MakeArray(std::int32_t(corners.size() / 3));
+    std::copy(corners.begin(), corners.end(), at(array));
+    // An origin inside the sphere's mesh (within its faces' nearest plane, less
+    // 1e-3 of the radius), or above or below the grid near the aim point.
+    double inner = s.size;
+    for (const auto& t : m.triangles) {
+      double e[2][3], n[3], c[3];
+      for (int k = 0; k < 3; ++k) {
+        c[k] = m.points[std::size_t(t[0])][std::size_t(k)] - s.centre[k];
+        for (int j = 0; j < 2; ++j) e[j][k] = double(m.points[std::size_t(t[j + 1])][std::size_t(k)]) - m.points[std::size_t(t[0])][std::size_t(k)];
+      }
+      for (int k = 0; k < 3; ++k) n[k] = e[0][(k + 1) % 3] * e[1][(k + 2) % 3] - e[0][(k + 2) % 3] * e[1][(k + 1) % 3];
+      const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+      if (l > 0) inner = std::min(inner, std::fabs(n[0] * c[0] + n[1] * c[1] + n[2] * c[2]) / l);
+    }
+    inner -= 1e-3 * s.size;
+    const auto origin_for = [&](const float* aim, float* o) {
+      if (s.closed) {
+        double p[3], l2;
+        do {
+          for (double& x : p) x = u(-1, 1);
+          l2 = p[0] * p[0] + p[1] * p[1] + p[2] * p[2];
+        } while (l2 > 1);
+        for (int k = 0; k < 3; ++k) o[k] = float(s.centre[k] + inner * p[k]);
+      } else {
+        const double up = (rng.one_in(2) ? 1 : -1) * u(0.1, 3);
+        for (int k = 0; k < 3; ++k) o[k] = float(aim[k] + up * turn[2][k] + u(-2, 2) * turn[0][k] + u(-2, 2) * turn[1][k]);
+      }
+    };
+    int rays = 0;
+    float o[3], dir[3], aim[3];
+    for (std::size_t p = 0; p < m.points.size(); ++p) {
+      if (around[p].size() < (s.closed ? 1u : 6u)) continue;  // a grid's border is no interior corner
+      for (int k = 0; k < (s.closed ? 12 : 6); ++k, ++rays) {
+        origin_for(m.points[p].data(), o);
+        ASSERT_TRUE(hits(m, o, m.points[p].data(), around[p], dir)) << "corner " << p << " from (" << o[0] << ", " << o[1] << ", " << o[2] << ")";
+        if (k || p % (m.points.size() / 300 + 1)) continue;  // the whole mesh: some 300 corners
+        for (const geometry::TrianglesKernel kernel : kernels) {
+          geometry::triangles_kernel = kernel;
+          ASSERT_GE(Ray_HitTriangleArray(h(o), h(dir), array, 0), 0) << "corner " << p;
+        }
+      }
+    }
+    for (const auto& [a, b] : m.edges()) {
+      std::vector<int> pair;
+      for (const int t : around[std::size_t(a)]) {
+        const auto& c = m.triangles[std::size_t(t)];
+        if (c[0] == b || c[1] == b || c[2] == b) pair.push_back(t);
+      }
+      if (pair.size() != 2) continue;  // a grid's border
+      for (int k = 0; k < 3; ++k) aim[k] = float((double(m.points[std::size_t(a)][std::size_t(k)]) + m.points[std::size_t(b)][std::size_t(k)]) / 2);
+      for (int k = 0; k < 4; ++k, ++rays) {
+        origin_for(aim, o);
+        ASSERT_TRUE(hits(m, o, aim, pair, dir)) << "edge " << a << "-" << b;
+      }
+    }
+    EXPECT_GT(rays, 1000);
+    Array_Delete(array);
+  }
+  geometry::triangles_kernel = kernels.back();
 }
 
 // Each closest point computed into the handle of p itself (an output may alias an input).

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "harness/plugin.h"
+#include "support/same_bits.h"
 
 namespace {
 
@@ -177,6 +178,18 @@ TEST(Values, ArraysAtScale) {
   }
   EXPECT_LE(committed(), after_first + after_first / 10) << "the soak kept its memory";
   plugin().command("pArray_Delete", "L", {kept});
+}
+
+// Every whole-array command gives each element the bits of its single command,
+// through the DLL (the sweep: support/same_bits.h).
+TEST(Values, EveryArrayElementGetsTheBitsOfTheSingleCommand) {
+  const kv::test::TableFile table = kv::test::read_table_file("commands.tab");
+  const auto run = [](const std::string& name, const std::vector<kv::test::surface::Word>& args) {
+    std::vector<std::uint32_t> words(args.begin(), args.end());
+    return kvt::call_raw(plugin().address(name), words.data(), std::uint32_t(words.size()), kvt::CallEnv{}).result;
+  };
+  kv::test::surface::Lcg rng(29);
+  EXPECT_EQ(kv::test::same_bits::sweep(table, run, rng, "the DLL"), 9);
 }
 
 }  // namespace
