@@ -4,7 +4,8 @@
 // in[i], and so with out = in. Inputs and every other argument (matrices,
 // quaternions, viewports) draw NaN with any payload and sign, infinities and
 // denormals; now and then the points and matrix put each transformed x on a
-// rounding midpoint of floats; optional handles are 0 now and then. Shared by the
+// rounding midpoint of floats, or an argument is an element of out or in;
+// optional handles are 0 now and then. Shared by the
 // native suite (on every kernel) and the Win32 one (through the DLL).
 #pragma once
 
@@ -62,11 +63,12 @@ int sweep(const TableFile& table, Call call, surface::Lcg& rng, const std::strin
       float* f = reinterpret_cast<float*>(in);
       // Midpoints: points (a, a + 1, …) with a in [2^23, 2^24) and a matrix whose
       // x column is (s, s, 0, 0) and w column (0, 0, 0, s): x / w is 2a + 1, odd
-      // and above 2^24, halfway between two floats.
-      const bool midpoints = rng.one_in(4);
+      // and above 2^24, halfway between two floats (for 8, 100 and 1000 elements).
+      const bool midpoints = count == 8 || count == 100 || count == 1000;
       const std::size_t width = in_bytes / 4;
+      float a = 0;
       for (std::size_t i = 0; i < count * width; ++i) {
-        const float a = float((1 << 23) + rng.below(1 << 23));
+        if (i % width == 0) a = float((1 << 23) + rng.below(1 << 23));
         f[i] = midpoints ? (i % width == 0 ? a : i % width == 1 ? a + 1 : 0) : rng.one_in(4) ? any(rng) : float(rng.below(2001)) / 100 - 10;
       }
       std::vector<float> extras(24 * p.size());
@@ -81,9 +83,20 @@ int sweep(const TableFile& table, Call call, surface::Lcg& rng, const std::strin
         }
         args.push_back(p[k].optional && rng.one_in(3) ? 0 : Word(e));
       }
+      // Now and then an argument of an element's size is an element of out or in
+      // (its value, read before anything is stored, copied for the single commands).
+      std::vector<Word> one = args;
+      for (std::size_t k = 2; k < p.size(); ++k) {
+        const bool in_out = surface::value_bytes(p[k].kind) == out_bytes, in_in = surface::value_bytes(p[k].kind) == in_bytes;
+        if (!(in_out || in_in) || !rng.one_in(3)) continue;
+        float* o = reinterpret_cast<float*>(out);
+        for (std::size_t i = 0; i < count * out_bytes / 4; ++i) o[i] = float(rng.below(2001)) / 400 - 2.5f;
+        const bool to_out = in_out && (!in_in || rng.one_in(2));
+        args[k] = to_out ? out + rng.below(count) * out_bytes : in + rng.below(count) * in_bytes;
+        std::memcpy(&extras[24 * k], reinterpret_cast<void*>(args[k]), surface::value_bytes(p[k].kind));
+      }
       call(name, args);
       std::vector<float> expected(out_bytes / 4);
-      std::vector<Word> one = args;
       for (std::uint32_t i = 0; i < count; ++i) {
         one[0] = Word(expected.data()), one[1] = in + i * in_bytes;
         call(single, one);
@@ -96,8 +109,8 @@ int sweep(const TableFile& table, Call call, surface::Lcg& rng, const std::strin
         }
       }
       if (in_bytes == out_bytes) {  // out = in: the same answers
-        args[0] = in;
-        call(name, args);
+        one[0] = one[1] = in;
+        call(name, one);
         EXPECT_EQ(std::memcmp(reinterpret_cast<void*>(in), reinterpret_cast<void*>(out), count * out_bytes), 0)
             << name << " in place, " << count << ", " << path;
       }
