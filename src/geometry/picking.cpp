@@ -78,7 +78,7 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
 // Whether the ray passes inside is decided apart from those weights, watertight
 // (Woop, Benthin and Wald): in the ray's sheared frame (dir along the axis kz where
 // it is largest, the other two axes sheared so that the ray is the line x = y = 0)
-// each corner becomes a 2D point rounded to floats, the same two floats for every
+// each corner becomes a 2D point rounded to floats (Shear), the same two floats for every
 // triangle that shares the corner. The 2D edge functions are then differences of
 // products of floats, each product exact in double, so their signs are exact:
 // around a corner the triangles' wedges tile the plane, and no ray passes between
@@ -91,17 +91,19 @@ struct TriangleHit {
 };
 
 // The ray's sheared frame: kz the axis where |dir| is largest (the first of
-// equals), kx and ky the next two, and the shear sx = dir[kx] / dir[kz],
-// sy = dir[ky] / dir[kz]. Formed once per ray and shared by every triangle.
+// equals), kx and ky the next two. A corner less the origin, P, is seen from the
+// ray as the 2D point (P[kx]·d[kz] − d[kx]·P[kz], P[ky]·d[kz] − d[ky]·P[kz]): two
+// components of d × P, the shear scaled by d[kz] (which scales every edge function
+// alike and keeps their signs), with no division.
 struct Shear {
   int kx, ky, kz;
-  double sx, sy;
+  double dx, dy, dz;
 };
 
 inline Shear shear_of(const double (&d)[3]) {
   const double x = __builtin_fabs(d[0]), y = __builtin_fabs(d[1]), z = __builtin_fabs(d[2]);
   const int kz = x >= y ? (x >= z ? 0 : 2) : (y >= z ? 1 : 2), kx = kz == 2 ? 0 : kz + 1, ky = kz == 0 ? 2 : 3 - kz - kx;
-  return {kx, ky, kz, d[kx] / d[kz], d[ky] / d[kz]};
+  return {kx, ky, kz, d[kx], d[ky], d[kz]};
 }
 
 // Lanes of doubles, for several triangles at once, and of as many floats.
@@ -132,9 +134,9 @@ struct Edges {
 
 template <class T>
 inline Edges<T> edges(const T (&a)[3], const T (&b)[3], const T (&c)[3], const Shear& s) {
-  const T ax = to_float(a[s.kx] - s.sx * a[s.kz]), ay = to_float(a[s.ky] - s.sy * a[s.kz]);
-  const T bx = to_float(b[s.kx] - s.sx * b[s.kz]), by = to_float(b[s.ky] - s.sy * b[s.kz]);
-  const T cx = to_float(c[s.kx] - s.sx * c[s.kz]), cy = to_float(c[s.ky] - s.sy * c[s.kz]);
+  const T ax = to_float(a[s.kx] * s.dz - s.dx * a[s.kz]), ay = to_float(a[s.ky] * s.dz - s.dy * a[s.kz]);
+  const T bx = to_float(b[s.kx] * s.dz - s.dx * b[s.kz]), by = to_float(b[s.ky] * s.dz - s.dy * b[s.kz]);
+  const T cx = to_float(c[s.kx] * s.dz - s.dx * c[s.kz]), cy = to_float(c[s.ky] * s.dz - s.dy * c[s.kz]);
   return {edge(bx, by, cx, cy), edge(cx, cy, ax, ay), edge(ax, ay, bx, by)};
 }
 
@@ -211,6 +213,52 @@ __attribute__((noinline)) FloatBits box_with_infinities(Handle origin, Handle di
   return enter <= leave ? distance(enter) : miss();
 }
 
+// The sign of a + b + c + d, exactly: the sum grown term by term as an expansion,
+// doubles that add up to it without rounding (each TwoSum exact), the largest
+// last, whose last non-zero part has the sum's sign. The terms here are products
+// of two floats: exact, and far from overflow.
+int exact_sign(const double (&terms)[4]) {
+  double e[4];
+  int n = 0;
+  for (const double b : terms) {
+    double q = b;
+    for (int k = 0; k < n; ++k) {
+      const double sum = q + e[k], bv = sum - q;
+      e[k] = (q - (sum - bv)) + (e[k] - bv);
+      q = sum;
+    }
+    e[n++] = q;
+  }
+  for (int k = n - 1; k >= 0; --k) {
+    if (e[k] != 0) return e[k] > 0 ? 1 : -1;
+  }
+  return 0;
+}
+
+// The closed-box decision in exact arithmetic, for the rays whose entry and exit
+// t lie too close for the rounded ones to order them. On each axis with a non-zero
+// dir component the ray is in the slab from L = N / |d| to U = M / |d|, with
+// N = (near bound − origin)·sign(d) and M = (far bound − origin)·sign(d); it meets
+// the box when every L is at most every U and no U is below 0. L_i ≤ U_j is
+// N_i·|d_j| ≤ M_j·|d_i|, a sum of four products of floats.
+__attribute__((noinline)) bool box_exactly(const __m128& o4, const __m128& d4, const __m128& lo4, const __m128& hi4) {
+  float o[4], d[4], lo[4], hi[4];
+  _mm_storeu_ps(o, o4), _mm_storeu_ps(d, d4), _mm_storeu_ps(lo, lo4), _mm_storeu_ps(hi, hi4);
+  for (int j = 0; j < 3; ++j) {
+    if (d[j] == 0) continue;
+    const double sj = d[j] > 0 ? 1 : -1, far_j = d[j] > 0 ? hi[j] : lo[j];
+    if ((far_j - o[j]) * sj < 0) return false;  // the box is behind
+    for (int i = 0; i < 3; ++i) {
+      if (i == j || d[i] == 0) continue;
+      const double si = d[i] > 0 ? 1 : -1, near_i = d[i] > 0 ? lo[i] : hi[i];
+      const double aj = __builtin_fabs(double(d[j])), ai = __builtin_fabs(double(d[i]));
+      const double terms[4] = {si * near_i * aj, -si * o[i] * aj, -sj * far_j * ai, sj * o[j] * ai};
+      if (exact_sign(terms) > 0) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // Outside the sphere (c = |m|² − r² > 0, m = origin − centre) and heading toward
@@ -232,7 +280,11 @@ KV_EXPORT FloatBits Ray_HitSphere(Handle origin, Handle dir, Handle centre, floa
 
 // The slabs: the entry t is the largest of the t where the ray enters each axis's
 // slab (and 0), the exit the smallest where it leaves one. In double, x and y in
-// one register and z in another, each t as (bound − origin) · (1 / dir). A zero
+// one register and z in another, each t as (bound − origin) · (1 / dir): within a
+// few units of the 53rd bit of the exact t, so that entry and exit further apart
+// than 2^-49 of the larger are ordered as the exact ones are, and the others are
+// decided exactly (box_exactly); a ray that touches an edge or a corner meets its
+// entry and exit at one t, and is a hit. A zero
 // component of dir is decided by its slab alone: an origin outside it (faces
 // excluded) misses, one inside or on it is in that slab for every t. A dir with an
 // infinite component is everywhere along its line at once: it hits at 0 from an
@@ -263,8 +315,10 @@ KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handl
   const __m128d enter = _mm_max_sd(_mm_max_sd(enter_xy, _mm_unpackhi_pd(enter_xy, enter_xy)),
                                    _mm_max_sd(enter_z, _mm_setzero_pd()));
   const __m128d leave = _mm_min_sd(_mm_min_sd(leave_xy, _mm_unpackhi_pd(leave_xy, leave_xy)), leave_z);
-  const double t = _mm_cvtsd_f64(enter);
-  return t <= _mm_cvtsd_f64(leave) ? distance(t) : miss();
+  const double t = _mm_cvtsd_f64(enter), end = _mm_cvtsd_f64(leave);
+  if (end - t > 0x1p-49 * end || end == kInfinity) return distance(t);
+  if (t - end > 0x1p-49 * t || end < 0) return miss();
+  return box_exactly(o, d, lo, hi) ? distance(t) : miss();
 }
 
 KV_EXPORT FloatBits Ray_HitTriangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {

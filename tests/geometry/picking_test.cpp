@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -74,24 +75,34 @@ TEST(Picking, RaysSpheresAndBoxesAtTheirEdges) {
   for (const auto& c : cases) EXPECT_EQ(c.call(), c.expected) << c.name;
 }
 
-// The closed box against the textbook slab test in long double, a zero dir
-// component decided by its slab alone: every face × origins on the face's plane
-// inside its rectangle, on its edges and corners and outside it × every
-// direction of components ±0, ±0.5, ±2 (which keep every t exact, so the answers
-// agree to the bit) × boxes flat in each axis × the corners in every order.
-long double box_reference(const float o[3], const float d[3], const float lo[3], const float hi[3]) {
-  long double enter = 0, leave = INFINITY;
+// The closed box in exact arithmetic, for coordinates of whole sixteenths below
+// 2^20: scaled by 16 they are integers, each slab's t a fraction, compared by
+// cross multiplication in 128 bits; a zero dir component decided by its slab
+// alone. The entry t, or −1 for a miss.
+long double box_exact(const float o[3], const float d[3], const float lo[3], const float hi[3]) {
+  using I = __int128;
+  I enter = 0, enter_den = 1, leave = 1, leave_den = 0;  // 0, and +∞
   for (int i = 0; i < 3; ++i) {
-    if (d[i] == 0) {
-      if (o[i] < lo[i] || o[i] > hi[i]) return -1;
+    for (const float x : {o[i], d[i], lo[i], hi[i]}) {
+      if (x * 16 != float(I(x * 16))) return NAN;  // not whole sixteenths: no answer
+    }
+    const I oi = I(o[i] * 16), di = I(d[i] * 16), l = I(std::min(lo[i], hi[i]) * 16), u = I(std::max(lo[i], hi[i]) * 16);
+    if (di == 0) {
+      if (oi < l || oi > u) return -1;
       continue;
     }
-    const long double a = (lo[i] - (long double)o[i]) / d[i], b = (hi[i] - (long double)o[i]) / d[i];
-    enter = std::max(enter, std::min(a, b)), leave = std::min(leave, std::max(a, b));
+    const I n = di > 0 ? l - oi : oi - u, m = di > 0 ? u - oi : oi - l, ad = di > 0 ? di : -di;
+    if (n * enter_den > enter * ad) enter = n, enter_den = ad;
+    if (leave_den == 0 || m * leave_den < leave * ad) leave = m, leave_den = ad;
   }
-  return enter <= leave ? enter : -1;
+  if (leave_den != 0 && enter * leave_den > leave * enter_den) return -1;
+  return (long double)enter / (long double)enter_den;
 }
 
+// The box against it: every face × origins on the face's plane inside its
+// rectangle, on its edges and corners and outside it × every direction of
+// components ±0, ±0.5, ±2 (which keep every t exact, so the answers agree to the
+// bit) × boxes flat in each axis × the corners in every order.
 TEST(Picking, BoxesAreClosedOnEveryFaceEdgeAndFlatSide) {
   const float steps[] = {-0.0f, 0.0f, 0.5f, -0.5f, 2.0f, -2.0f};
   int hits = 0, cases = 0;
@@ -113,7 +124,7 @@ TEST(Picking, BoxesAreClosedOnEveryFaceEdgeAndFlatSide) {
                 for (const float dv : steps) {
                   float d[3];
                   d[axis] = da, d[u] = du, d[v] = dv;
-                  const long double expected = box_reference(o, d, lo, hi);
+                  const long double expected = box_exact(o, d, lo, hi);
                   for (int order = 0; order < 8; ++order) {
                     float p[3], q[3];
                     for (int i = 0; i < 3; ++i) p[i] = order >> i & 1 ? hi[i] : lo[i], q[i] = order >> i & 1 ? lo[i] : hi[i];
@@ -132,6 +143,56 @@ TEST(Picking, BoxesAreClosedOnEveryFaceEdgeAndFlatSide) {
     }
   }
   EXPECT_GT(hits, cases / 8) << "the sweep must hit as well as miss";
+}
+
+// Rays with non-zero components aimed exactly at every corner, at points of every
+// edge and of every face, and a sixteenth beside each, of boxes of whole or
+// sixteenth coordinates (flat ones too, the corners in either order on each axis):
+// the exact decision, and t within one unit in the last place of the exact entry.
+TEST(Picking, BoxesAreHitByEveryRayThatTouchesThem) {
+  surface::Lcg rng(23);
+  int hits = 0, cases = 0;
+  for (int round = 0; round < 4000; ++round) {
+    const float unit = round % 2 ? 1 : 0.0625f;
+    const auto any = [&] { return float(int(rng.below(129)) - 64) * unit; };
+    float lo[3], hi[3], o[3], d[3], p[3], q[3];
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = any(), hi[i] = rng.one_in(6) ? lo[i] : any(), o[i] = any();
+      if (hi[i] < lo[i]) std::swap(lo[i], hi[i]);
+      const bool swap = rng.one_in(2);
+      p[i] = swap ? hi[i] : lo[i], q[i] = swap ? lo[i] : hi[i];
+    }
+    std::vector<std::array<float, 3>> targets;
+    for (int c = 0; c < 8; ++c) targets.push_back({c & 1 ? hi[0] : lo[0], c & 2 ? hi[1] : lo[1], c & 4 ? hi[2] : lo[2]});
+    const auto between = [&](int i) { return lo[i] + unit * float(rng.below(std::uint32_t((hi[i] - lo[i]) / unit) + 1)); };
+    for (int axis = 0; axis < 3; ++axis) {
+      const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+      for (int c = 0; c < 4; ++c) {  // the edges along axis, and the faces across it
+        std::array<float, 3> edge, face;
+        edge[axis] = between(axis), edge[u] = c & 1 ? hi[u] : lo[u], edge[v] = c & 2 ? hi[v] : lo[v];
+        face[axis] = c & 1 ? hi[axis] : lo[axis], face[u] = between(u), face[v] = between(v);
+        targets.push_back(edge);
+        if (c < 2) targets.push_back(face);
+      }
+    }
+    for (const auto& target : targets) {
+      for (int beside = -1; beside < 6; ++beside) {
+        for (int i = 0; i < 3; ++i) d[i] = target[i] + (beside / 2 == i ? (beside % 2 ? 0.0625f : -0.0625f) : 0) - o[i];
+        if (rng.one_in(3)) {
+          for (float& x : d) x *= 3;
+        }
+        const long double expected = box_exact(o, d, p, q);
+        const float t = t_of(Ray_HitAABB(h(o), h(d), h(p), h(q)));
+        ++cases, hits += t >= 0;
+        const std::int64_t apart = std::int64_t(bits(t)) - std::int64_t(bits(float(expected)));
+        ASSERT_TRUE(expected < 0 ? t == -1 : expected >= 0 && t >= 0 && apart <= 1 && apart >= -1)
+            << "origin (" << o[0] << ", " << o[1] << ", " << o[2] << "), dir (" << d[0] << ", " << d[1] << ", " << d[2]
+            << "), box (" << p[0] << ", " << p[1] << ", " << p[2] << ") to (" << q[0] << ", " << q[1] << ", " << q[2]
+            << "): " << t << " where the exact entry is " << double(expected);
+      }
+    }
+  }
+  EXPECT_GT(hits, cases / 3) << "the sweep must hit as well as miss";
 }
 
 // Whatever a picking query is given, it answers a finite t or −1 (a yes/no query
