@@ -104,6 +104,29 @@ inline bool has_nan(const Wide<N>& v) {
   return nan;
 }
 
+// The sign of the sum of the terms, exactly: the sum grown term by term as an
+// expansion, doubles that add up to it without rounding (each TwoSum exact), the
+// largest last, whose last non-zero part has the sum's sign. For terms such as
+// products of two floats, which are exact and far from overflow.
+template <int N>
+inline int exact_sign(const double (&terms)[N]) {
+  double e[N];
+  int n = 0;
+  for (const double b : terms) {
+    double q = b;
+    for (int k = 0; k < n; ++k) {
+      const double sum = q + e[k], bv = sum - q;
+      e[k] = (q - (sum - bv)) + (e[k] - bv);
+      q = sum;
+    }
+    e[n++] = q;
+  }
+  for (int k = n - 1; k >= 0; --k) {
+    if (e[k] != 0) return e[k] > 0 ? 1 : -1;
+  }
+  return 0;
+}
+
 // A quaternion (x, y, z, w) in double, w the scalar part.
 struct Quatd {
   double x, y, z, w;

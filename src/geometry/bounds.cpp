@@ -107,6 +107,16 @@ class Miniball {
   int m_ = 0;
 };
 
+// |p − c| ≤ r in exact arithmetic: r² − Σ (p_i² − 2 p_i c_i + c_i²) ≥ 0.
+bool holds(float r, const Vec3& p, const Vec3& c) {
+  double terms[10] = {double(r) * r};
+  for (int i = 0; i < 3; ++i) {
+    const double x = p.c[i], y = c.c[i];
+    terms[1 + 3 * i] = -(x * x), terms[2 + 3 * i] = 2 * x * y, terms[3 + 3 * i] = -(y * y);
+  }
+  return dx::exact_sign(terms) >= 0;
+}
+
 }  // namespace
 
 // Points with a NaN component are left out; with none left, both corners are (0, 0, 0).
@@ -159,7 +169,24 @@ KV_EXPORT FloatBits Vec3_ArrayBoundingSphere(Handle centre, Handle points) {
   }
   Miniball ball(order, n);
   ball.run();
+  // The radius about the centre as it is stored, c: the float nearest the largest
+  // distance to it, and then, for the points within rounding of it or outside,
+  // r² − |p − c|² ≥ 0 checked exactly (every term a product of two floats), the
+  // radius grown a unit in the last place until it holds (+∞ past the largest float).
+  const Vec3 c = dx::narrow(ball.centre);
+  double r2 = 0;
+  for (std::uint32_t k = 0; k < n; ++k) {
+    const Vec3d d = dx::difference(order[k], c);
+    r2 = dx::dot(d, d) > r2 ? dx::dot(d, d) : r2;
+  }
+  float radius = float(sm::sqrt(r2));
+  for (std::uint32_t k = 0; k < n && radius <= 3.40282347e38f; ++k) {
+    const Vec3d d = dx::difference(order[k], c);
+    while (dx::dot(d, d) > double(radius) * radius * (1 - 0x1p-48) && !holds(radius, order[k], c)) {
+      radius = float_of(bits_of(radius) + 1);
+    }
+  }
   platform::heap_free(order);
-  vec::put<3>(centre, dx::narrow(ball.centre));
-  return bits_of(float(ball.r2 > 0 ? sm::sqrt(ball.r2) : 0));
+  vec::put<3>(centre, c);
+  return bits_of(radius);
 }

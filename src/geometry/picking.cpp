@@ -213,28 +213,6 @@ __attribute__((noinline)) FloatBits box_with_infinities(Handle origin, Handle di
   return enter <= leave ? distance(enter) : miss();
 }
 
-// The sign of a + b + c + d, exactly: the sum grown term by term as an expansion,
-// doubles that add up to it without rounding (each TwoSum exact), the largest
-// last, whose last non-zero part has the sum's sign. The terms here are products
-// of two floats: exact, and far from overflow.
-int exact_sign(const double (&terms)[4]) {
-  double e[4];
-  int n = 0;
-  for (const double b : terms) {
-    double q = b;
-    for (int k = 0; k < n; ++k) {
-      const double sum = q + e[k], bv = sum - q;
-      e[k] = (q - (sum - bv)) + (e[k] - bv);
-      q = sum;
-    }
-    e[n++] = q;
-  }
-  for (int k = n - 1; k >= 0; --k) {
-    if (e[k] != 0) return e[k] > 0 ? 1 : -1;
-  }
-  return 0;
-}
-
 // The closed-box decision in exact arithmetic, for the rays whose entry and exit
 // t lie too close for the rounded ones to order them. On each axis with a non-zero
 // dir component the ray is in the slab from L = N / |d| to U = M / |d|, with
@@ -253,7 +231,7 @@ __attribute__((noinline)) bool box_exactly(const __m128& o4, const __m128& d4, c
       const double si = d[i] > 0 ? 1 : -1, near_i = d[i] > 0 ? lo[i] : hi[i];
       const double aj = __builtin_fabs(double(d[j])), ai = __builtin_fabs(double(d[i]));
       const double terms[4] = {si * near_i * aj, -si * o[i] * aj, -sj * far_j * ai, sj * o[j] * ai};
-      if (exact_sign(terms) > 0) return false;
+      if (dx::exact_sign(terms) > 0) return false;
     }
   }
   return true;

@@ -224,10 +224,24 @@ TEST_F(Arrays, CullingAndPickingAnswerAsALoopOfSingleCommands) {
   geometry::spheres_kernel = spheres.back(), geometry::triangles_kernel = triangles.back();
 }
 
+// |p − c| ≤ r exactly, for floats whose units in the last place are at least
+// 2^-40 and which lie below 2^20: scaled by 2^40 they are integers, and the
+// squares and their sum fit in 128 bits.
+bool exactly_inside(const float* p, const float* c, float r) {
+  using I = __int128;
+  const auto whole = [](float x) { return I(std::ldexp(double(x), 40)); };
+  I sum = 0;
+  for (int i = 0; i < 3; ++i) sum += (whole(p[i]) - whole(c[i])) * (whole(p[i]) - whole(c[i]));
+  return sum <= whole(r) * whole(r);
+}
+
 // The bounding sphere against the smallest one found by trying every sphere through
-// one to four of the points (long double): every point within 1e-6·(r + max|p|) of
-// it, and its radius within that of the smallest; sets of 1 to 4 points, equal,
-// collinear, cocircular and cospherical points, clusters far from the origin.
+// one to four of the points (long double): its radius within 1e-6·(r + max|p|) of
+// the smallest, and every point inside it exactly, as its centre and radius are
+// stored; sets of 1 to 4 points, equal, collinear, cocircular and cospherical
+// points, clusters near and far from the origin (1e4, 1e5), points a unit in the
+// last place apart at 1e5; and rows of points at sizes that are multiples of the
+// visiting order's strides, whose sphere is known exactly.
 TEST_F(Arrays, TheBoundingSphereIsTheSmallest) {
   using L = long double;
   struct P { L x, y, z; };
@@ -259,9 +273,10 @@ TEST_F(Arrays, TheBoundingSphereIsTheSmallest) {
   sets.push_back({3, 0, 0, 0, 3, 0, -3, 0, 0, 0, -3, 0, 2.4f, 1.8f, 0});             // cocircular
   sets.push_back({0, 0, 5, 0, 5, 0, 5, 0, 0, 0, 0, -5, -3, -4, 0, 0, 3, 4});         // cospherical
   sets.push_back({0, 0, 0, 2, 0, 0, 1, 1.7320508f, 0, 1, 0.57735f, 1.6329932f});     // a tetrahedron
-  for (int cluster = 0; cluster < 12; ++cluster) {
+  sets.push_back({100000, 0, 0, 100000.0078125f, 0, 0});
+  for (int cluster = 0; cluster < 18; ++cluster) {
     std::vector<float> p;
-    const float far = cluster % 2 ? 1e4f : 0;
+    const float far = cluster % 3 == 1 ? 1e4f : cluster % 3 == 2 ? 1e5f : 0;
     for (int i = 0; i < 3 * (1 + cluster % 9); ++i) p.push_back(far + u(-3, 3));
     sets.push_back(p);
   }
@@ -288,7 +303,15 @@ TEST_F(Arrays, TheBoundingSphereIsTheSmallest) {
     const L r = from_bits(Vec3_ArrayBoundingSphere(h(centre), points));
     const L tolerance = 1e-6L * (r + size);
     EXPECT_NEAR(double(r), double(best), double(tolerance)) << n << " points";
-    for (const P& q : ps) EXPECT_LE(std::sqrt(dot(sub(q, {centre[0], centre[1], centre[2]}), sub(q, {centre[0], centre[1], centre[2]}))), r + tolerance);
+    for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(exactly_inside(&set[3 * i], centre, float(r))) << "point " << i << " of " << n;
+    Array_Delete(points);
+  }
+  for (const int n : {61, 122, 183, 244}) {
+    const Handle points = Vec3_MakeArray(n);
+    for (int i = 0; i < n; ++i) at(points)[3 * i] = float(i);
+    float centre[3];
+    EXPECT_EQ(from_bits(Vec3_ArrayBoundingSphere(h(centre), points)), float(n - 1) / 2) << n << " points in a row";
+    EXPECT_EQ(centre[0], float(n - 1) / 2);
     Array_Delete(points);
   }
 }
