@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "harness/plugin.h"
+#include "support/meshes.h"
 
 namespace {
 
@@ -300,6 +301,93 @@ TEST(EdgeCommands, TheCallsThatShowedEachEdge) {
   p().command("pQuat_GetEulerRad", "LL", {e, q});
   const float near_pole[3] = {0.2999143f, 1.5707f, 0.1999143f};
   for (int i = 0; i < 3; ++i) EXPECT_LE(std::abs(int(kvt::word(e[i])) - int(kvt::word(near_pole[i]))), 4) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// The faults mended in 1.2.1, each as the call that showed it, through the table.
+// An argument is a float, a value (its floats) or an array (a keyword that makes
+// it and its floats); what the command returns, and the floats it leaves in the
+// values and arrays it was given, where they matter.
+TEST(EdgeCommands, TheCallsThatShowedEachFault) {
+  const float nan = NAN, payload = kvt::as_float(0x7FC12345u);
+  using V = std::vector<float>;
+  struct Value {
+    const char* maker;  // a MakeArray keyword, or nullptr for a plain value
+    V floats;
+  };
+  const V o{0, 0, 0}, a{0, 0, 0}, b{2, 0, 0}, c{0, 2, 0}, no{7, 7, 7};
+  const V tri{-1, 1, -1, 0, 2, 2, 0, 2, 0};
+  V four;
+  for (int i = 0; i < 4; ++i) four.insert(four.end(), tri.begin(), tri.end());
+  const V scaled{2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1};
+  V identity_and_zero(32, 0.0f), two_scaled = scaled;
+  for (int i = 0; i < 4; ++i) identity_and_zero[5 * i] = 1;
+  two_scaled.insert(two_scaled.end(), scaled.begin(), scaled.end());
+  const struct {
+    const char *name, *keyword, *letters;
+    std::vector<Value> values;
+    float returned;
+    int checked;     // which value to check afterwards (−1: none)
+    std::size_t from;  // from its float number
+    V expected;
+  } calls[] = {
+      {"a ray touching a box's edge", "pRay_HitAABB", "FLLLL", {{nullptr, o}, {nullptr, {1, 49, 0}}, {nullptr, {1, 48, -1}}, {nullptr, {2, 49, 1}}}, 1, -1, 0, {}},
+      {"a ray touching a box's corner", "pRay_HitAABB", "FLLLL", {{nullptr, o}, {nullptr, {3, 49, 7}}, {nullptr, {3, 49, 7}}, {nullptr, {5, 50, 9}}}, 1, -1, 0, {}},
+      {"an origin on an edge, along the plane", "pRay_HitTriangle", "FLLLLL", {{nullptr, {1, 1, 0}}, {nullptr, {1, 0, 0}}, {nullptr, a}, {nullptr, b}, {nullptr, c}}, 0, -1, 0, {}},
+      {"an origin on a corner, no dir", "pRay_HitTriangle", "FLLLLL", {{nullptr, b}, {nullptr, o}, {nullptr, a}, {nullptr, b}, {nullptr, c}}, 0, -1, 0, {}},
+      {"a −0 in dir keeps the −0 of u", "pRay_HitTriangleArray", "LLLLL", {{nullptr, o}, {nullptr, {0, 2, -0.0f}}, {"pVec3_MakeArray", four}, {nullptr, no}}, 0, -1, 0, {}},
+      {"from inside a sphere of the array", "pRay_HitSphereArray", "LLLLLL", {{nullptr, o}, {nullptr, {0, 0, 1}}, {"pVec3_MakeArray", o}, {"pFloat_MakeArray", {1}}, {nullptr, no}}, 0, 4, 0, {0, 7, 7}},
+      {"a NaN in one point's z", "pVec3_ArrayAABB", "LLL", {{nullptr, no}, {nullptr, no}, {"pVec3_MakeArray", {1, 2, 3, 4, 5, nan}}}, 0, 1, 0, {1, 2, 3}},
+      {"points a unit in the last place apart", "pVec3_ArrayBoundingSphere", "FLL", {{nullptr, no}, {"pVec3_MakeArray", {100000, 0, 0, 100000.0078125f, 0, 0}}}, 0.0078125f, 0, 0, {100000, 0, 0}},
+      {"a NaN payload turned", "pVec3_TransformQuatArray", "LLL", {{"pVec3_MakeArray", no}, {"pVec3_MakeArray", {payload, 1, 2}}, {nullptr, {nan, 0.5f, 0.25f, 1}}}, 0, 0, 0, {}},
+      {"m inside out", "pMat4_MulArray", "LLL", {{"pMat4_MakeArray", identity_and_zero}, {"pMat4_MakeArray", two_scaled}, {nullptr, {}}}, 0, 0, 16, {2}},
+      {"a flat scale keeps the rotation", "pMat4_Decompose", "LLLL", {{nullptr, no}, {nullptr, {7, 7, 7, 7}}, {nullptr, no}, {nullptr, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}}}, 0, 1, 0, {7, 7, 7, 7}},
+      {"a half turn off the axes", "pQuat_RotationArc", "LLL", {{nullptr, {7, 7, 7, 7}}, {nullptr, {0.8f, 0.6f, 0}}, {nullptr, {-0.8f, -0.6f, 0}}}, 0, 0, 0, {0, 0, -1, 0}},
+  };
+  for (auto call : calls) {
+    std::vector<kvt::Arg> args;
+    std::vector<float*> at;
+    std::vector<std::uint32_t> arrays;
+    const bool value = std::string(call.letters).size() > call.values.size();
+    for (Value& v : call.values) {
+      if (v.maker) {
+        const std::uint32_t array = p().command(v.maker, "LL", {int(v.floats.size() / (std::string(v.maker) == "pFloat_MakeArray" ? 1 : std::string(v.maker) == "pMat4_MakeArray" ? 16 : 3))});
+        std::copy(v.floats.begin(), v.floats.end(), kvt::as_pointer(array));
+        arrays.push_back(array), at.push_back(kvt::as_pointer(array)), args.emplace_back(array);
+      } else {
+        at.push_back(v.floats.data()), args.emplace_back(v.floats.data());
+      }
+    }
+    if (std::string(call.name) == "m inside out") args.back() = kvt::Arg(at[0]);  // element 0 of out
+    const std::uint32_t r = p().command(call.keyword, call.letters, args);
+    EXPECT_EQ(r, call.letters[0] == 'F' && value ? kvt::word(call.returned) : std::uint32_t(int(call.returned))) << call.name;
+    for (std::size_t i = 0; i < call.expected.size(); ++i) {
+      EXPECT_EQ(kvt::word(at[std::size_t(call.checked)][call.from + i]), kvt::word(call.expected[i])) << call.name << " [" << i << "]";
+    }
+    if (std::string(call.name) == "a −0 in dir keeps the −0 of u") {
+      float uv[2];
+      const std::uint32_t t = p().command("pRay_HitTriangle", "FLLLLLL", {at[0], at[1], at[2], at[2] + 3, at[2] + 6, uv});
+      EXPECT_EQ(kvt::word(at[3][0]), t);
+      EXPECT_EQ(kvt::word(at[3][1]), kvt::word(uv[0])) << "u";
+      EXPECT_EQ(kvt::word(at[3][2]), kvt::word(uv[1])) << "v";
+    }
+    if (std::string(call.name) == "a NaN payload turned") {
+      float single[3];
+      p().command("pVec3_TransformQuat", "LLL", {single, at[1], at[2]});
+      for (int i = 0; i < 3; ++i) EXPECT_EQ(kvt::word(at[0][i]), kvt::word(single[i])) << call.name << " [" << i << "]";
+    }
+    for (const std::uint32_t array : arrays) p().command("pArray_Delete", "L", {array});
+  }
+  // The ray that passed between the six triangles around a corner of a closed sphere.
+  const std::vector<float> sphere = kv::test::meshes::sphere(24, 48, 3, 40, -7, 0).corners();
+  const std::uint32_t corners = p().command("pVec3_MakeArray", "LL", {int(sphere.size() / 3)});
+  std::copy(sphere.begin(), sphere.end(), kvt::as_pointer(corners));
+  const float from[3] = {40.9219208f, -6.73910332f, 0.823041677f}, way[3] = {1.84971619f, 0.887153625f, -0.823041677f};
+  EXPECT_GE(int(p().command("pRay_HitTriangleArray", "LLLLL", {from, way, corners, 0})), 0) << "through a corner";
+  p().command("pArray_Delete", "L", {corners});
 }
 
 }  // namespace
