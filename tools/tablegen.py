@@ -23,7 +23,7 @@ from collections import OrderedDict, defaultdict
 
 ARRAYS = ["Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]", "Float[]", "Array"]  # an array a MakeArray gave; Array: of any kind
 HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"] + ARRAYS + ["Value"]
-INTEGERS = ["Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
+INTEGERS = ["Int", "Index", "Element", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
 TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB", "Object", "Float",
          "Array"]
@@ -32,6 +32,7 @@ KIND_WORDS = {
     "Value": "a handle of any value",
     "Int": "an integer",
     "Index": "an index, counted from 0",
+    "Element": "an element's number: 0 to the array's count − 1",
     "Row": "a row, 1 to 4",
     "Column": "a column, 1 to 4",
     "Object": "a host object number",
@@ -316,9 +317,9 @@ ARRAY_KINDS = {"Vec2[]": "Vec2Array", "Vec3[]": "Vec3Array", "Vec4[]": "Vec4Arra
                "Float[]": "FloatArray", "Array": "AnyArray"}
 POOLS = {"Vec2": 0, "Vec3": 1, "Vec4": 2, "Plane": 2, "Mat4": 3, "Quat": 4, "Frustum": 5, "ViewPort": 6}
 # The integers whose range the kind says (an Index's top is the value's own), and how a report says it.
-RANGES = {"Row": (1, 4), "Column": (1, 4), "Index": (0, -1)}
+RANGES = {"Row": (1, 4), "Column": (1, 4), "Index": (0, -1), "Element": (0, -1)}
 ARRAY_STORE = 100  # what a Delete releases into, for Array_Delete
-RANGE_WORDS = {"Row": "rows", "Column": "columns", "Index": "floats"}
+RANGE_WORDS = {"Row": "rows", "Column": "columns", "Index": "floats", "Element": "elements"}
 
 
 def keywords_of(table, export):
@@ -350,8 +351,10 @@ def checked_text(table, headers):
             index = -1
             if p.extent.isdigit():
                 size = int(p.extent)
-            elif p.extent:
+            elif p.extent:  # the float number another argument holds; for an array, the array it must match
                 size, index = 0, positions[p.extent]
+            if p.kind == "Element":  # its range is the count of the array before it
+                index = next(i for i, q in enumerate(params) if q.kind in ARRAYS)
             low, high = RANGES.get(p.kind, (0, -1))
             arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {low}, {high}, {str(p.written).lower()}, '
                              f'{str(p.optional).lower()}, "{RANGE_WORDS.get(p.kind, "")}"}}')
@@ -422,7 +425,7 @@ def handle_words(p, own_type, shared):
     if p.kind == "Value":
         return KIND_WORDS["Value"]
     if p.kind == "Array":
-        return "an array handle, of any kind"
+        return "an array handle, of " + (f"{p.extent}'s kind" if p.extent else "any kind")
     if p.kind in ARRAYS:
         return f"a {p.kind[:-2]} array handle"
     kind = p.kind

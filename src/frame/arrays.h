@@ -21,7 +21,8 @@ inline std::size_t element_bytes(ArrayKind k) { return kArrayElementBytes[static
 struct Array {
   ArrayKind kind;
   std::uint32_t count;
-  Handle first;  // element 0
+  Handle first;                    // element 0
+  std::uintptr_t begin, end;       // the heap block it lies in, bookkeeping and padding included
   std::size_t bytes() const { return count * element_bytes(kind); }
   Handle element(std::size_t i) const { return first + Handle(i * element_bytes(kind)); }
   template <class T>
@@ -42,6 +43,14 @@ const Array* array_at(Handle handle, ArrayKind kind = ArrayKind::Count);
 // The array whose elements hold `address`, or null.
 const Array* array_holding(Handle address);
 std::size_t array_live_count();
+// The live array whose heap block holds `address` (before element 0, among the
+// elements or past the last), or null.
+const Array* array_block_holding(Handle address);
+// The checked build: a freed array whose block holds `address`, as it was when
+// it was freed, or null (always null in the release build). The 64 arrays freed
+// last, or 16 MiB of them, whichever is less, are kept out of reuse; a larger one
+// is released at once. Each is remembered until 4096 others have been freed since.
+const Array* deleted_array_holding(Handle address);
 
 // How many elements two arrays both have, 0 unless both are arrays.
 inline std::size_t common_count(const Array* a, const Array* b) {

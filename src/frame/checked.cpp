@@ -190,35 +190,54 @@ bool usable(std::uintptr_t address, std::uint64_t bytes, bool written) {
 
 // What is wrong with an argument, if anything.
 enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable, Misaligned, OutOfRange, Beyond, Thread, NotLive, NotArray,
-            OtherArray, Counts };
+            OtherArray, Counts, DeletedArray, OffArray, Elements };
 
 struct Finding {
   What what = Fine;
   Place place{};
-  const char* in = "";  // what the value lies in: a pool's values, or an array
+  const char* in = "";  // what the value lies in: a pool's values, an element of an array, an array
+  const frame::Array* array = nullptr;  // the array it lies in or names, live or deleted
 };
+
+// "a" or "an" before a noun.
+const char* article(const char* noun) { return std::strchr("AEIOUaeiou", noun[0]) ? "an " : "a "; }
+
+// The element names of the array kinds, as the reports name a place in an array.
+const char* element_of(frame::ArrayKind k) {
+  static const char* const names[] = {"element of a Vec2 array", "element of a Vec3 array", "element of a Vec4 array",
+                                      "element of a Mat4 array", "element of a Float array"};
+  return names[static_cast<int>(k)];
+}
+
+// The bytes from `value` within the value or element `place` starts: enough, or not, or off a float.
+Finding inside(const Place& place, std::uint32_t value, std::uint64_t bytes, const char* in, const frame::Array* array) {
+  if ((value - place.value) % 4) return {Misaligned, place, in, array};
+  return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place, in, array};
+}
 
 Finding examine(const Argument& a, std::uint32_t value, std::uint64_t bytes) {
   if (value == 0) return {Zero};
   if (value < 65536) return {Small};
   if (is_array(a.kind)) {
-    const frame::Array* array = frame::array_at(value);
-    if (!array) return {NotArray};
-    const bool fits = a.kind == Kind::AnyArray || int(array->kind) == int(a.kind) - int(Kind::Vec2Array);
-    return {fits ? Fine : OtherArray, {}, array_name(array->kind)};
+    if (const frame::Array* array = frame::array_at(value)) {
+      const bool fits = a.kind == Kind::AnyArray || int(array->kind) == int(a.kind) - int(Kind::Vec2Array);
+      return {fits ? Fine : OtherArray, {}, array_name(array->kind), array};
+    }
+    if (const frame::Array* gone = frame::deleted_array_holding(value)) return {DeletedArray, {}, "", gone};
+    return {NotArray};
   }
-  // An element of an array, or an aligned place inside one: the bytes to its end.
-  if (const frame::Array* array = frame::array_holding(value)) {
-    const Place place{Place::InValue, PoolId::Count, array->first, array->bytes()};
-    if ((value - place.value) % 4) return {Misaligned, place, array_name(array->kind)};
-    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place, array_name(array->kind)};
+  // Each element of an array is a value of the array's kind; the rest of its block
+  // (its bookkeeping, padding, the room past the end) is no value.
+  if (const frame::Array* array = frame::array_block_holding(value)) {
+    if (value < array->first || value - array->first >= array->bytes()) return {OffArray, {}, "", array};
+    const std::size_t size = frame::element_bytes(array->kind);
+    const Place place{Place::InValue, PoolId::Count, value - (value - array->first) % size, size};
+    return inside(place, value, bytes, element_of(array->kind), array);
   }
   const Place place = frame::locate(value);
   if (place.where == Place::NoValue) return {Deleted};
-  if (place.where == Place::InValue) {
-    if ((value - place.value) % 4) return {Misaligned, place, pool_name(place.pool)};
-    return {bytes <= place.value + place.bytes - value ? Fine : TooSmall, place, pool_name(place.pool)};
-  }
+  if (place.where == Place::InValue) return inside(place, value, bytes, pool_name(place.pool), nullptr);
+  if (const frame::Array* gone = frame::deleted_array_holding(value)) return {DeletedArray, {}, "", gone};
   return {usable(value, bytes, a.written) ? Fine : Unusable};
 }
 
@@ -238,13 +257,26 @@ void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t 
     case Small: t << v << ", not a handle"; break;
     case Deleted: t << v << ", which was deleted"; break;
     case Unusable: t << v << ", which does not point at usable memory"; break;
-    case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into a " << f.in << ": not on a float"; break;
+    case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into " << article(f.in) << f.in << ": not on a float"; break;
     case NotArray: t << v << ", not an array"; break;
     case OtherArray: t << v << ", a " << f.in << "; this argument needs a " << kind_name(a.kind); break;
+    case DeletedArray:
+      t << v << ", " << (value == f.array->first ? "a deleted " : value >= f.array->first && value - f.array->first < f.array->bytes()
+                                                                     ? "an element of a deleted " : "inside a deleted ")
+        << array_name(f.array->kind);
+      break;
+    case OffArray:
+      if (value < f.array->first) {
+        t << v << ", " << (long long)(f.array->first - value) << " bytes before element 0 of ";
+      } else {
+        t << v << ", " << (long long)(value - f.array->first - f.array->bytes()) << " bytes past the end of ";
+      }
+      t << "a " << array_name(f.array->kind) << " of " << (long long)f.array->count;
+      break;
     default:
       t << v << ", ";
       if (value != f.place.value) t << (long long)(value - f.place.value) << " bytes into ";
-      t << "a " << f.in << " (" << (long long)f.place.bytes << " bytes); this argument needs ";
+      t << article(f.in) << f.in << " (" << (long long)f.place.bytes << " bytes); this argument needs ";
       if (a.kind != Kind::Value && bytes == kind_bytes(a.kind)) {
         t << "a " << kind_name(a.kind) << " (" << (long long)bytes << " bytes)";
       } else {
@@ -256,38 +288,49 @@ void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t 
 }
 
 // An integer outside its kind's range: a row or column outside 1 to 4, a float
-// number below 0, or one past the value the handle `at` points into (`place`).
-void report_range(const Command& c, int i, std::int32_t v, std::uint32_t at = 0, const Place* place = nullptr) {
+// number below 0, one past the value the handle `at` points into (`f`), or an
+// element number outside the array's (`count`).
+void report_range(const Command& c, int i, std::int32_t v, std::uint32_t at = 0, const Finding* f = nullptr,
+                  long long count = -1) {
   const Argument& a = c.arguments[i];
   Text t;
   start_line(t, c, i, a, false);
   t << (long long)v << ": ";
-  if (place) {
-    const long long left = (place->value + place->bytes - at) / 4;
-    t << (at != place->value ? "from this handle, " : "") << "the "
-      << (place->pool == PoolId::Count ? "array" : pool_name(place->pool)) << " there has floats 0 to " << left - 1;
+  if (f) {
+    const long long left = (f->place.value + f->place.bytes - at) / 4;
+    t << (at != f->place.value ? "from this handle, " : "") << "the " << f->in << " there has floats 0 to " << left - 1;
+  } else if (count >= 0) {
+    t << "the array has elements 0 to " << count - 1;
   } else if (a.high < 0) {
     t << a.range << " count from " << (long long)a.low;
   } else {
     t << a.range << " are " << (long long)a.low << " to " << (long long)a.high;
   }
   t << ", skipped";
-  report(c, i, place ? Beyond : OutOfRange, t.s, false);
+  report(c, i, f ? Beyond : count >= 0 ? Elements : OutOfRange, t.s, false);
 }
 
-// The thread of the first command call, and the other threads already reported.
+// The thread of the first command call, and the other threads already reported
+// (in a list of their ids that grows as they come, on the process heap).
 DWORD first_thread;
-DWORD other_threads[16];
-unsigned others;
+DWORD* other_threads;
+unsigned others, others_room;
 
 void check_thread(const Command& c) {
   const DWORD me = GetCurrentThreadId();
   if (!first_thread) first_thread = me;
   if (me == first_thread) return;
-  for (unsigned k = 0; k < others && k < 16; ++k) {
+  for (unsigned k = 0; k < others; ++k) {
     if (other_threads[k] == me) return;
   }
-  other_threads[others++ % 16] = me;
+  if (others == others_room) {
+    const unsigned room = others_room ? 2 * others_room : 16;
+    void* grown = other_threads ? HeapReAlloc(GetProcessHeap(), 0, other_threads, room * sizeof(DWORD))
+                                : HeapAlloc(GetProcessHeap(), 0, room * sizeof(DWORD));
+    if (!grown) return;  // no room to remember it: said again next time, rather than lost
+    other_threads = static_cast<DWORD*>(grown), others_room = room;
+  }
+  other_threads[others++] = me;
   Text t;
   t << c.keyword << ": called from a second thread (id " << (long long)me << "): the pools are not thread-safe";
   report(c, -1, Thread, t.s, true);
@@ -311,7 +354,7 @@ bool allowed(const Command& c, const std::uint32_t* words) {
   for (int i = 0; i < c.count; ++i) {
     const Argument& a = c.arguments[i];
     const std::int32_t v = static_cast<std::int32_t>(words[i]);
-    if (a.range[0] && (v < a.low || (a.high >= 0 && v > a.high))) {
+    if (a.range[0] && a.range[0] != 'e' && (v < a.low || (a.high >= 0 && v > a.high))) {
       report_range(c, i, v);
       return false;
     }
@@ -321,14 +364,36 @@ bool allowed(const Command& c, const std::uint32_t* words) {
     if (a.kind == Kind::None || (a.optional && words[i] == 0)) continue;
     const std::uint64_t bytes = a.index >= 0 ? 4 * (std::uint64_t(words[a.index]) + 1) : a.bytes;
     const Finding f = examine(a, words[i], bytes);
-    if (f.what == TooSmall && a.index >= 0) {  // the float number is what is off, not the handle
-      report_range(c, a.index, static_cast<std::int32_t>(words[a.index]), words[i], &f.place);
+    if (f.what == TooSmall && a.index >= 0 && !is_array(a.kind)) {  // the float number is what is off, not the handle
+      report_range(c, a.index, static_cast<std::int32_t>(words[a.index]), words[i], &f);
       return false;
     }
     if (f.what != Fine) {
       report_finding(c, i, words[i], bytes, f);
       return false;
     }
+  }
+  // An element number within its array's count; an array of the same kind as
+  // the one another argument names.
+  for (int i = 0; i < c.count; ++i) {
+    const Argument& a = c.arguments[i];
+    if (a.index < 0 || (a.range[0] != 'e' && !is_array(a.kind))) continue;
+    const frame::Array* array = frame::array_at(words[a.index]);
+    if (!array) continue;
+    if (!is_array(a.kind)) {
+      const std::int32_t v = static_cast<std::int32_t>(words[i]);
+      if (v >= 0 && std::uint32_t(v) < array->count) continue;
+      report_range(c, i, v, 0, nullptr, array->count);
+      return false;
+    }
+    const frame::Array* other = frame::array_at(words[i]);
+    if (!other || other->kind == array->kind) continue;
+    Text t;
+    start_line(t, c, i, a, false);
+    t << (long long)words[i] << ", a " << array_name(other->kind) << "; this argument needs a " << array_name(array->kind)
+      << ", as " << c.arguments[a.index].name << ", skipped";
+    report(c, i, OtherArray, t.s, false);
+    return false;
   }
   // Arrays of different counts: the elements they all have are used, and said.
   const frame::Array* first = nullptr;

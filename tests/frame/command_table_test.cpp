@@ -82,7 +82,7 @@ TEST(CommandTable, EveryRowIsBuilt) {
 TEST(CommandTable, SignaturesAgreeWithTheRows) {
   const TableFile t = read_table();
   const std::set<std::string> kinds = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value",
-                                       "Int", "Index", "Row", "Column", "Object", "Camera", "Flag", "Selector",
+                                       "Int", "Index", "Element", "Row", "Column", "Object", "Camera", "Flag", "Selector",
                                        "Float", "Radians", "Degrees", "Param", "Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]",
                                        "Float[]", "Array"};
   for (const auto& [number, row] : t.rows) {

@@ -72,15 +72,25 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
   void* read_only = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
   const std::string n_a = std::to_string(a), n_m = std::to_string(m), n_gone = std::to_string(gone);
   const std::uint32_t many = checked().command("pVec3_MakeArray", "LL", {1000}), fewer = checked().command("pVec3_MakeArray", "LL", {999});
+  // An element's handle kept past its array's Delete, and another array made of
+  // the same size (where the heap would put it); one too large to keep out of reuse.
+  const std::uint32_t old = checked().command("pVec3_MakeArray", "LL", {100}), stale = checked().command("pArray_Element", "LLL", {old, 5});
+  checked().command("pArray_Delete", "L", {old});
+  const std::uint32_t again = checked().command("pVec3_MakeArray", "LL", {100});
+  const std::uint32_t huge = checked().command("pVec3_MakeArray", "LL", {2 << 20}), huge_stale = huge + 12;
+  checked().command("pArray_Delete", "L", {huge});
+  const std::uint32_t two = checked().command("pMat4_MakeArray", "LL", {2}), after = checked().command("pMat4_MakeArray", "LL", {2});
+  const std::uint32_t floats = checked().command("pFloat_MakeArray", "LL", {10}), quads = checked().command("pVec4_MakeArray", "LL", {10});
   const struct {
     const char* mistake;
     std::function<std::uint32_t()> call;
     std::string report;
+    std::uint32_t nothing = 0;
   } cases[] = {
       {"a variable never given a value", [&] { return checked().command("pVec3_Add", "LLL", {b, 0u, a}); },
        "pVec3_Add: argument 2 'a' is 0 - a variable never given a value, skipped"},
-      {"a small number", [&] { return checked().command("pVec3_Add", "LLL", {5u, a, a}); },
-       "pVec3_Add: argument 1 'result' is 5, not a handle, skipped"},
+      {"a small number", [&] { return checked().command("pVec3_Add", "LLL", {5000u, a, a}); },
+       "pVec3_Add: argument 1 'result' is 5000, not a handle, skipped"},
       {"a deleted value", [&] { return checked().command("pVec3_Length", "FL", {gone}); },
        "pVec3_Length (or pPlane_Length): argument 1 'v' is " + n_gone + ", which was deleted, skipped"},
       {"a Vec3 where a Mat4 is written", [&] { return checked().command("pMat4_Identity", "L", {a}); },
@@ -107,11 +117,33 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
        "pVec3_TransformArray: argument 1 'out' is " + std::to_string(many) + ", a Vec3 array; this argument needs a Vec4 array, skipped"},
       {"arrays of different counts", [&] { return checked().command("pVec3_TransformCoordArray", "LLL", {many, fewer, m}); },
        "pVec3_TransformCoordArray: warning: the arrays' counts differ (1000 and 999): only the elements all of them have are used"},
+      {"an element of a deleted array, its memory made again", [&] { return checked().command("pVec3_Set", "LFFF", {stale, 7.0f, 8.0f, 9.0f}); },
+       "pVec3_Set: argument 1 'v' is " + std::to_string(stale) + ", an element of a deleted Vec3 array, skipped"},
+      {"an element of an array too large to keep", [&] { return checked().command("pVec3_Length", "FL", {huge_stale}); },
+       "pVec3_Length (or pPlane_Length): argument 1 'v' is " + std::to_string(huge_stale) + ", an element of a deleted Vec3 array, skipped"},
+      {"one past the end of an array", [&] { return checked().command("pMat4_Copy", "LL", {two + 128, m}); },
+       "pMat4_Copy: argument 1 'destination' is " + std::to_string(two + 128) + ", 0 bytes past the end of a Mat4 array of 2, skipped"},
+      {"an array's bookkeeping", [&] { return checked().command("pVec4_GetX", "FL", {two - 4}); },
+       "pVec4_GetX (or pVec2_GetX, pVec3_GetX, pQuat_GetX, pPlane_GetA): argument 1 'v' is " + std::to_string(two - 4) +
+           ", 4 bytes before element 0 of a Mat4 array of 2, skipped"},
+      {"an element of a smaller kind", [&] { return checked().command("pMat4_Identity", "L", {many}); },
+       "pMat4_Identity: argument 1 'm' is " + std::to_string(many) + ", an element of a Vec3 array (12 bytes); this argument needs a Mat4 (64 bytes), skipped"},
+      {"a float past an element", [&] { return checked().command("pVec3_GetElement", "FLL", {floats + 4, 1}); },
+       "pMat4_GetElementIndex (or pVec2_GetElement, pVec3_GetElement, pVec4_GetElement): "
+       "argument 2 'index' is 1: the element of a Float array there has floats 0 to 0, skipped"},
+      {"an element number past the array", [&] { return checked().command("pFloat_ArraySet", "LLF", {floats, 10, 5.0f}); },
+       "pFloat_ArraySet: argument 2 'index' is 10: the array has elements 0 to 9, skipped"},
+      {"a negative element number", [&] { return checked().command("pFloat_ArrayGet", "FLL", {floats, -1}); },
+       "pFloat_ArrayGet: argument 2 'index' is -1: the array has elements 0 to 9, skipped"},
+      {"an array of another kind than the destination", [&] { return checked().command("pArray_Copy", "LL", {quads, many}); },
+       "pArray_Copy: argument 2 'source' is " + std::to_string(many) + ", a Vec3 array; this argument needs a Vec4 array, as destination, skipped"},
+      {"a pick among no array", [&] { return checked().command("pRay_HitTriangleArray", "LLLLL", {a, a, many + 12, 0u}); },
+       "pRay_HitTriangleArray: argument 3 'corners' is " + std::to_string(many + 12) + ", not an array, skipped", 0xFFFFFFFFu},
   };
   const std::vector<unsigned char> before_a = around(a, 12), before_b = around(b, 12), before_m = around(m, 64);
   std::size_t seen = 0;
   for (const auto& c : cases) {
-    EXPECT_EQ(c.call(), 0u) << c.mistake << ": skipped, a value command gives 0";
+    EXPECT_EQ(c.call(), c.nothing) << c.mistake << ": skipped, a value command gives its nothing";
     const std::string log = reports();
     ASSERT_GT(log.size(), seen) << c.mistake << ": no report";
     EXPECT_EQ(log.substr(seen, log.find('\r', seen) - seen), c.report) << c.mistake;
@@ -123,7 +155,9 @@ TEST_F(Checked, EachMistakeIsNamedAndSkipped) {
   EXPECT_EQ(checked().command_float("pMat4_GetElement", "FLLL", {m, 1, 1}), 0.0f);
   VirtualFree(locked, 0, MEM_RELEASE), VirtualFree(read_only, 0, MEM_RELEASE);
   for (std::uint32_t h : {a, b}) checked().command("pVec3_Delete", "L", {h});
-  for (std::uint32_t h : {many, fewer}) checked().command("pArray_Delete", "L", {h});
+  EXPECT_EQ(kvt::as_pointer(again)[15], 0.0f) << "the array made after the Delete is untouched";
+  EXPECT_EQ(checked().command("pArray_Count", "LL", {after}), 2u) << "the array after the one written past is whole";
+  for (std::uint32_t h : {many, fewer, again, two, after, floats, quads}) checked().command("pArray_Delete", "L", {h});
   checked().command("pMat4_Delete", "L", {m});
 }
 
@@ -178,7 +212,8 @@ struct Matrix {
     return 4;  // a Value: float 0, the index being 0
   }
   std::uint32_t live(const std::string& kind) { return checked().command("p" + kind + "_LiveCount", "L", {}); }
-  const char* arrays[5] = {"Vec2", "Vec3", "Vec4", "Mat4", "Float"};  // and their sizes: 8, 12, 16, 64, 4
+  const char* arrays[5] = {"Vec2", "Vec3", "Vec4", "Mat4", "Float"};
+  const int array_sizes[5] = {8, 12, 16, 64, 4};
   std::uint32_t array(const std::string& kind, std::uint32_t count = 3) {
     return checked().command("p" + kind + "_MakeArray", "LL", {count});
   }
@@ -222,11 +257,11 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
       const std::string pool = p.kind == "Plane" ? "Vec4" : p.kind == "Value" ? "Mat4" : p.kind;
       // Each mistake: the word, and the argument the report must name.
       std::vector<std::pair<std::uint32_t, std::size_t>> mistakes;
+      const std::uint32_t gone_array = m.array("Vec3");
+      checked().command("pArray_Delete", "L", {gone_array});
       if (p.is_array()) {  // not the handle an array of its kind was made under
-        const std::uint32_t gone = m.array("Vec3");
-        checked().command("pArray_Delete", "L", {gone});
-        mistakes = {{gone, k}, {5, k}, {m.values["Vec3[]"] + 12, k}, {m.values["Vec3"], k}, {kvt::word(freed), k}};
-        if (p.kind != "Array") mistakes.push_back({m.values[p.kind == "Vec2[]" ? "Vec3[]" : "Vec2[]"], k});
+        mistakes = {{gone_array, k}, {5, k}, {m.values["Vec3[]"] + 12, k}, {m.values["Vec3"], k}, {kvt::word(freed), k}};
+        if (p.kind != "Array" || !p.extent.empty()) mistakes.push_back({m.values[p.kind == "Vec2[]" ? "Vec3[]" : "Vec2[]"], k});
         if (!p.optional) mistakes.push_back({0, k});
       } else if (p.is_handle()) {
         const std::uint32_t gone = make(pool.c_str());
@@ -235,18 +270,36 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
         checked().command("p" + pool + "_Delete", "L", {gone_before_make});
         make(pool.c_str());  // the next value of the store: the freed slot must stay named
         mistakes = {{gone, k}, {5, k}, {gone_before_make, k}, {kvt::word(freed), k}};
-        if (!p.optional) mistakes.push_back({0, k});
         for (int t = 0; t < 8 && !deletes; ++t) {
           if (m.sizes[t] < m.bytes_of(p)) mistakes.push_back({m.values[m.kinds[t]], k});
         }
-        if (!deletes) mistakes.push_back({m.values["Mat4"] + 2, k});
+        // An element of a deleted array, past a live one's end, in its bookkeeping,
+        // and an element of each kind smaller than the argument needs.
+        mistakes.push_back({gone_array + 12, k});
+        if (!deletes) {
+          mistakes.insert(mistakes.end(), {{m.values["Mat4"] + 2, k}, {m.values["Mat4[]"] + 3 * 64, k}, {m.values["Vec3[]"] + 3 * 12 + 8, k},
+                                           {m.values["Vec3[]"] - 8, k}});
+          for (int a = 0; a < 5; ++a) {
+            if (m.array_sizes[a] < m.bytes_of(p)) mistakes.push_back({m.values[std::string(m.arrays[a]) + "[]"] + std::uint32_t(m.array_sizes[a]), k});
+          }
+        }
+        if (!p.optional) mistakes.push_back({0, k});  // last: a Delete of 0 writes nothing, and the log goes on where it was
       } else if (p.kind == "Row" || p.kind == "Column") {
         mistakes = {{0, k}, {5, k}};
       } else if (p.kind == "Index") {
         mistakes = {{std::uint32_t(-1), k}, {16, k}};  // the handle beside it is a Mat4: floats 0 to 15
+      } else if (p.kind == "Element") {
+        mistakes = {{std::uint32_t(-1), k}, {3, k}};  // the arrays have 3 elements
+      }
+      // An element of a Float array is one float: float 1 of it is past it.
+      std::vector<std::uint32_t> handle_at = good;
+      if (p.kind == "Index") {
+        for (std::size_t h = 0; h < sig.params.size(); ++h) {
+          if (sig.params[h].extent == p.name) handle_at[h] = m.values["Float[]"] + 4, mistakes.push_back({1, k});
+        }
       }
       for (const auto& [word, named] : mistakes) {
-        std::vector<std::uint32_t> w = good;
+        std::vector<std::uint32_t> w = word == 1 && p.kind == "Index" ? handle_at : good;
         w[k] = word;
         std::map<std::string, std::uint32_t> counts;
         std::vector<std::vector<unsigned char>> before;
@@ -282,12 +335,19 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
       std::vector<std::uint32_t> fits;
       if (p.is_array()) {
         for (const char* k : m.arrays) {
-          if (p.kind == "Array" || p.kind == std::string(k) + "[]") fits.push_back(m.values[std::string(k) + "[]"]);
+          if ((p.kind == "Array" && p.extent.empty()) || p.kind == std::string(k) + "[]") fits.push_back(m.values[std::string(k) + "[]"]);
+        }
+        // An array that must match another (or that another must match): the kind of that one.
+        if (!p.extent.empty() || std::any_of(sig.params.begin(), sig.params.end(), [&](const auto& q) { return q.extent == p.name; })) {
+          fits = {m.values["Vec3[]"]};
         }
       } else {
-        fits = {m.values["Frustum"] + 96 - std::uint32_t(m.bytes_of(p) + 3) / 4 * 4, kvt::word(own), m.values["Mat4[]"] + 64};
+        fits = {m.values["Frustum"] + 96 - std::uint32_t(m.bytes_of(p) + 3) / 4 * 4, kvt::word(own)};
         for (int t = 0; t < 8; ++t) {
           if (m.sizes[t] >= m.bytes_of(p)) fits.push_back(m.values[m.kinds[t]]);
+        }
+        for (int a = 0; a < 5; ++a) {  // the last element of each array whose elements are large enough
+          if (m.array_sizes[a] >= m.bytes_of(p)) fits.push_back(m.values[std::string(m.arrays[a]) + "[]"] + 2 * std::uint32_t(m.array_sizes[a]));
         }
       }
       if (p.optional) fits.push_back(0);
@@ -365,7 +425,9 @@ TEST_F(Checked, TheLogStaysReadableAtVolume) {
 }
 
 // Pools are single-threaded: the checked build names a command called from another
-// thread than the first command's, once per thread, and lets it run.
+// thread than the first command's, once per thread however many there are, and
+// lets it run. Twenty threads, alive together, call in turn (alternating two
+// commands, so that no report repeats the one before), twice over.
 TEST_F(Checked, ASecondThreadIsNamedOnce) {
   const std::uint32_t v = make("Vec3");
   std::thread([&] {
@@ -376,6 +438,21 @@ TEST_F(Checked, ASecondThreadIsNamedOnce) {
   EXPECT_NE(line.find("): the pools are not thread-safe\r\n"), std::string::npos) << line;
   EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
   EXPECT_EQ(checked().command_float("pVec3_GetY", "FL", {v}), 2.0f) << "the call ran";
+  constexpr int kThreads = 20;
+  std::atomic<int> turn{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      for (int round = 0; round < 2; ++round) {
+        while (turn.load() != round * kThreads + i) std::this_thread::yield();
+        if (i % 2) checked().command("pVec3_Set", "LFFF", {v, 1.0f, 2.0f, 3.0f}); else checked().command("pVec3_GetX", "FL", {v});
+        ++turn;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  const std::string all = reports();
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1 + kThreads) << all;
   checked().command("pVec3_Delete", "L", {v});
 }
 
