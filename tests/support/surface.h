@@ -32,6 +32,12 @@ inline std::size_t value_bytes(const std::string& kind) {
   return 0;
 }
 
+// Bytes of an element of an array kind ("Vec3[]"), 0 for any other kind.
+inline std::size_t element_bytes(const std::string& kind) {
+  if (kind.size() < 3 || kind.compare(kind.size() - 2, 2, "[]") != 0) return 0;
+  return kind == "Float[]" ? 4 : value_bytes(kind.substr(0, kind.size() - 2));
+}
+
 // The pool a kind's MakeNew and Delete use: planes share the Vec4 pool.
 inline std::string pool_of(const std::string& kind) {
   if (!kind.empty() && kind.back() == ']') return "Array";  // arrays are freed by Array_Delete
@@ -273,10 +279,22 @@ class Builder {
         const Slot* slot = nullptr;
         Word at = 0;
         if (pass == 1 && source.one_in(3)) slot = alias(source, chosen, p.kind);
-        if (slot) {  // the output anywhere inside the input: its start, or a float further on
-          at = 4 * Word(source.below(std::uint32_t((slot->bytes - value_bytes(p.kind)) / 4 + 1)));
+        if (slot) {  // the output anywhere inside the input (inside one element of an array): its start, or a float further on
+          const std::size_t room = element_bytes(slot->kind) ? element_bytes(slot->kind) : slot->bytes;
+          at = 4 * Word(source.below(std::uint32_t((room - value_bytes(p.kind)) / 4 + 1)));
+          if (element_bytes(slot->kind)) at += room * source.below(std::uint32_t(slot->bytes / room));
         } else {
-          slot = pick(source, p.kind);
+          // An array that must be of another's kind (source:Array@destination): of the kind chosen for it.
+          std::string kind = p.kind;
+          for (std::size_t q = 0; q < sig.params.size() && p.is_array(); ++q) {
+            const bool tied = sig.params[q].extent == p.name || p.extent == sig.params[q].name;
+            if (tied && chosen[q] && (valid_only_ || !source.one_in(4))) kind = chosen[q]->kind;
+          }
+          slot = pick(source, kind);
+          // A value taken from an array: one of its elements.
+          if (slot && !p.is_array() && element_bytes(slot->kind)) {
+            at = element_bytes(slot->kind) * source.below(std::uint32_t(slot->bytes / element_bytes(slot->kind)));
+          }
         }
         chosen[i] = slot;
         call.args[i] = {'L', slot ? slot->handle + at : 0, 0};
@@ -325,7 +343,8 @@ class Builder {
     std::vector<const Slot*>& fit = fit_;
     fit.clear();
     for (const Slot* s : chosen) {
-      if (s && s->bytes >= value_bytes(kind) && kind != "Value" && value_bytes(kind)) fit.push_back(s);
+      const std::size_t room = s && element_bytes(s->kind) ? element_bytes(s->kind) : s ? s->bytes : 0;
+      if (s && room >= value_bytes(kind) && kind != "Value" && value_bytes(kind)) fit.push_back(s);
     }
     return fit.empty() ? nullptr : fit[source.below(std::uint32_t(fit.size()))];
   }
@@ -351,10 +370,13 @@ class Builder {
   }
 
   std::int32_t integer(Source& source, const Param& p, const std::vector<const Slot*>& chosen) {
-    if (p.kind == "Index") {
+    if (p.kind == "Index" || p.kind == "Element") {  // a float of the value (of an array's element), an element of the array
       const Slot* value = nullptr;
       for (const Slot* s : chosen) value = value ? value : s;
-      return value ? std::int32_t(source.below(std::uint32_t(value->bytes / 4))) : 0;
+      if (!value) return 0;
+      const std::size_t element = element_bytes(value->kind);
+      if (p.kind == "Element") return element && (valid_only_ || !source.one_in(4)) ? std::int32_t(source.below(std::uint32_t(value->bytes / element))) : kInts[source.below(13)];
+      return std::int32_t(source.below(std::uint32_t((element ? element : value->bytes) / 4)));
     }
     if (p.kind == "Row" || p.kind == "Column") return std::int32_t(1 + source.below(4));
     if (p.kind == "Object") return kObjects[source.below(sizeof kObjects / sizeof *kObjects)];
