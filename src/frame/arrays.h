@@ -52,12 +52,22 @@ const Array* array_block_holding(Handle address);
 // is released at once. Each is remembered until 4096 others have been freed since.
 const Array* deleted_array_holding(Handle address);
 
+// Meshes live in a store of their own, on the same terms: a block of `bytes` (not
+// zeroed) named by its first byte, found by any address inside it, freed blocks
+// quarantined in the checked build; `count` holds the mesh's triangle count.
+Handle mesh_block_make(std::uint32_t triangles, std::uint64_t bytes);
+const Array* mesh_block_at(Handle handle);
+const Array* mesh_block_holding(Handle address);
+const Array* deleted_mesh_holding(Handle address);
+void mesh_block_delete(Handle handle);
+std::size_t mesh_live_count();
+
 // How many elements two arrays both have, 0 unless both are arrays.
 inline std::size_t common_count(const Array* a, const Array* b) {
   return a && b ? (a->count < b->count ? a->count : b->count) : 0;
 }
 
-// Set-up and clean-up, with the pools: the heap that held every array goes at unload.
+// Set-up and clean-up, with the pools: the heap that held every array and mesh goes at unload.
 void arrays_create();
 
 }  // namespace kv::frame

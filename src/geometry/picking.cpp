@@ -1,5 +1,6 @@
 #include "geometry/picking.h"
 
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -8,12 +9,14 @@
 #include "dx/cpu.h"
 #include "dx/vector.h"
 #include "frame/arrays.h"
+#include "geometry/triangle.h"
 #include "vector/vec.h"
 
 using namespace kv;
 using dx::Vec3;
 using dx::Vec3d;
 using dx::lanes::Pair;
+using namespace kv::geometry;
 
 namespace {
 
@@ -23,16 +26,10 @@ Vec3 point(Handle h) { return vec::get<3>(h); }
 const float* floats(Handle h) { return reinterpret_cast<const float*>(h); }
 __m128 lanes(Handle h) { return dx::lanes::three(floats(h)); }
 Vec3d wide(Handle h) { return dx::widen(point(h)); }
-Pair pair(Handle h) { return dx::lanes::pair(floats(h)); }
+Pair pair(Handle h) { return pair_at(h); }
 
 FloatBits miss() { return bits_of(-1.0f); }
-// A hit at t as the script gets it: +0 at the origin, and a miss where t does not
-// fit in a float (or is not a number).
-FloatBits distance(double t) {
-  const float f = float(t) + 0.0f;
-  return f <= 3.40282347e38f ? bits_of(f) : miss();
-}
-bool finite(double x) { return x - x == 0; }
+FloatBits distance(double t) { return bits_of(script_t(t)); }
 
 // The lower and upper corners of the box of two opposite corners given in any order.
 struct Box {
@@ -66,129 +63,6 @@ Vec3d on_segment(const Vec3d& x, const Vec3d& p, const Vec3d& q) {
   const Vec3d s = dx::difference(q, p), px = dx::difference(x, p);
   const double length2 = dx::dot(s, s), t = length2 > 0 ? dx::dot(px, s) / length2 : 0;
   return dx::along(p, s, t < 0 ? 0 : t > 1 ? 1 : t);
-}
-
-// Where the ray meets the triangle, two sided, edges and corners included. With
-// A, B, C the corners less the origin, the edge functions w_a = d·(B × C),
-// w_b = d·(C × A), w_c = d·(A × B) weigh the corners: the hit is the point
-// (w_a·a + w_b·b + w_c·c) / (w_a + w_b + w_c), at t = A·(B × C) / (w_a + w_b + w_c).
-// The triangle has no area when B × C + C × A + A × B, which is (b − a) × (c − a),
-// is zero: a miss.
-//
-// Whether the ray passes inside is decided apart from those weights, watertight
-// (Woop, Benthin and Wald): in the ray's sheared frame (dir along the axis kz where
-// it is largest, the other two axes sheared so that the ray is the line x = y = 0)
-// each corner becomes a 2D point rounded to floats (Shear), the same two floats for every
-// triangle that shares the corner. The 2D edge functions are then differences of
-// products of floats, each product exact in double, so their signs are exact:
-// around a corner the triangles' wedges tile the plane, and no ray passes between
-// triangles that share an edge or a corner. An edge function of 0 counts as
-// inside for both triangles of the edge. Where all three are 0 (the triangle seen
-// edge on, as far as floats tell) the signs of the weights decide.
-struct TriangleHit {
-  double wa, wb, wc, sum, t;  // the weights of b and c are wb / sum and wc / sum
-  bool hit;
-};
-
-// The ray's sheared frame: kz the axis where |dir| is largest (the first of
-// equals), kx and ky the next two. A corner less the origin, P, is seen from the
-// ray as the 2D point (P[kx]·d[kz] − d[kx]·P[kz], P[ky]·d[kz] − d[ky]·P[kz]): two
-// components of d × P, the shear scaled by d[kz] (which scales every edge function
-// alike and keeps their signs), with no division.
-struct Shear {
-  int kx, ky, kz;
-  double dx, dy, dz;
-};
-
-inline Shear shear_of(const double (&d)[3]) {
-  const double x = __builtin_fabs(d[0]), y = __builtin_fabs(d[1]), z = __builtin_fabs(d[2]);
-  const int kz = x >= y ? (x >= z ? 0 : 2) : (y >= z ? 1 : 2), kx = kz == 2 ? 0 : kz + 1, ky = kz == 0 ? 2 : 3 - kz - kx;
-  return {kx, ky, kz, d[kx], d[ky], d[kz]};
-}
-
-// Lanes of doubles, for several triangles at once, and of as many floats.
-typedef double Two __attribute__((vector_size(16)));
-typedef double Four __attribute__((vector_size(32)));
-typedef float TwoF __attribute__((vector_size(8)));
-typedef float FourF __attribute__((vector_size(16)));
-
-// A value in double rounded to float and widened back: for doubles and for lanes of them.
-inline double to_float(double x) { return double(float(x)); }
-inline Two to_float(Two x) { return __builtin_convertvector(__builtin_convertvector(x, TwoF), Two); }
-inline Four to_float(Four x) { return __builtin_convertvector(__builtin_convertvector(x, FourF), Four); }
-
-// The 2D edge function of corners p and q seen from the ray: exact in sign for
-// float coordinates, and −(edge(q, p)) to the bit.
-template <class T>
-inline T edge(T px, T py, T qx, T qy) {
-  return px * qy - py * qx;
-}
-
-// The three 2D edge functions of a triangle (or lanes of them), from its corners
-// less the origin given by axis (p[k] for axis k). Inside when none has a sign
-// unlike another's.
-template <class T>
-struct Edges {
-  T a, b, c;
-};
-
-template <class T>
-inline Edges<T> edges(const T (&a)[3], const T (&b)[3], const T (&c)[3], const Shear& s) {
-  const T ax = to_float(a[s.kx] * s.dz - s.dx * a[s.kz]), ay = to_float(a[s.ky] * s.dz - s.dy * a[s.kz]);
-  const T bx = to_float(b[s.kx] * s.dz - s.dx * b[s.kz]), by = to_float(b[s.ky] * s.dz - s.dy * b[s.kz]);
-  const T cx = to_float(c[s.kx] * s.dz - s.dx * c[s.kz]), cy = to_float(c[s.ky] * s.dz - s.dy * c[s.kz]);
-  return {edge(bx, by, cx, cy), edge(cx, cy, ax, ay), edge(ax, ay, bx, by)};
-}
-
-// (u, v) = (wb, wc) / sum. Where the watertight decision says hit and the weights
-// in double, within rounding of an edge, put the point a hair outside it, the
-// weights on the wrong side count as 0: (u, v) stays in the triangle.
-inline dx::Vec<2> weights(double wa, double wb, double wc, double sum) {
-  if (!((wa >= 0 && wb >= 0 && wc >= 0) || (wa <= 0 && wb <= 0 && wc <= 0))) {
-    const double sign = sum < 0 ? -1 : 1;
-    wa = std::max(wa * sign, 0.0), wb = std::max(wb * sign, 0.0), wc = std::max(wc * sign, 0.0);
-    sum = (wa + wb) + wc;
-  }
-  return {float(wb / sum), float(wc / sum)};
-}
-
-// A ray that does not cross the triangle's plane (a dir along it, zero or with an
-// infinite component) hits only where it starts: an origin in the plane (A·(B × C)
-// exactly 0) and inside the triangle, the edge functions taken along the normal n
-// then. Any NaN, or an origin or a corner at infinity, misses. Rare: kept out of
-// the way of the usual case.
-__attribute__((noinline)) TriangleHit origin_on_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
-  const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
-  const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
-  const Pair n = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
-  const double ua = dot(n, bc), ub = dot(n, ca), uc = dot(n, ab), sum = ua + ub + uc;
-  const bool on = dot(A, bc) == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0 && dot(d, d) == dot(d, d);
-  return {ua, ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
-}
-
-// A Pair's three components, by axis.
-inline void axes(const Pair& p, double (&out)[3]) {
-  out[0] = _mm_cvtsd_f64(p.xy), out[1] = _mm_cvtsd_f64(_mm_unpackhi_pd(p.xy, p.xy)), out[2] = _mm_cvtsd_f64(p.z);
-}
-
-inline TriangleHit hit_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
-  const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
-  const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
-  const double wa = dot(d, bc), wb = dot(d, ca), wc = dot(d, ab);
-  const double sum = wa + wb + wc;
-  if (sum == 0 || sum - sum != 0) return origin_on_triangle(origin, dir, a, b, c);
-  double way[3], pa[3], pb[3], pc[3];
-  axes(d, way), axes(A, pa), axes(B, pb), axes(C, pc);
-  const Edges<double> e = edges(pa, pb, pc, shear_of(way));
-  const bool inside = e.a == 0 && e.b == 0 && e.c == 0
-                          ? (wa >= 0 && wb >= 0 && wc >= 0) || (wa <= 0 && wb <= 0 && wc <= 0)
-                          : (e.a >= 0 && e.b >= 0 && e.c >= 0) || (e.a <= 0 && e.b <= 0 && e.c <= 0);
-  if (!inside) return {0, 0, 0, 0, 0, false};
-  const __m128d zero = _mm_setzero_pd();
-  const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
-  const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
-  const double t = dot(A, bc) / sum;
-  return {wa, wb, wc, sum, t, !flat && t >= 0};
 }
 
 // The slabs for inputs with an infinity (or a NaN) in them, in plain double.
@@ -238,6 +112,20 @@ __attribute__((noinline)) bool box_exactly(const __m128& o4, const __m128& d4, c
 }
 
 }  // namespace
+
+// A ray that does not cross the triangle's plane (a dir along it, zero or with an
+// infinite component) hits only where it starts: an origin in the plane (A·(B × C)
+// exactly 0) and inside the triangle, the edge functions taken along the normal n
+// then. Any NaN, or an origin or a corner at infinity, misses. Rare: kept out of
+// the way of the usual case.
+__attribute__((noinline)) TriangleHit kv::geometry::origin_on_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
+  const Pair o = pair(origin), d = pair(dir), A = pair(a) - o, B = pair(b) - o, C = pair(c) - o;
+  const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
+  const Pair n = {_mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z)};
+  const double ua = dot(n, bc), ub = dot(n, ca), uc = dot(n, ab), sum = ua + ub + uc;
+  const bool on = dot(A, bc) == 0 && sum > 0 && ua >= 0 && ub >= 0 && uc >= 0 && dot(d, d) == dot(d, d);
+  return {ua, ub, uc, sum, 0, on && finite(dot(A, A) + dot(B, B) + dot(C, C))};
+}
 
 // Outside the sphere (c = |m|² − r² > 0, m = origin − centre) and heading toward
 // it (b = m·d < 0), the nearer root is c / (−b + √(b² − |d|²·c)): the form
@@ -300,14 +188,14 @@ KV_EXPORT FloatBits Ray_HitAABB(Handle origin, Handle dir, Handle corner1, Handl
 }
 
 KV_EXPORT FloatBits Ray_HitTriangle(Handle origin, Handle dir, Handle a, Handle b, Handle c) {
-  const TriangleHit hit = hit_triangle(origin, dir, a, b, c);
+  const TriangleHit hit = hit_triangle(ray_of(origin, dir), a, b, c);
   return hit.hit ? distance(hit.t) : miss();
 }
 
 // As Ray_HitTriangle; on a hit, (u, v) with hit = a + u (b − a) + v (c − a) into
 // the Vec2 uv, which a miss leaves alone.
 KV_EXPORT FloatBits Ray_HitTriangleEx(Handle origin, Handle dir, Handle a, Handle b, Handle c, Handle uv) {
-  const TriangleHit hit = hit_triangle(origin, dir, a, b, c);
+  const TriangleHit hit = hit_triangle(ray_of(origin, dir), a, b, c);
   if (!hit.hit) return miss();
   vec::put<2>(uv, weights(hit.wa, hit.wb, hit.wc, hit.sum));
   return distance(hit.t);
@@ -360,8 +248,7 @@ KV_EXPORT std::int32_t AABB_HasPoint(Handle corner1, Handle corner2, Handle p) {
 // By the region of the triangle's plane p falls in (a corner's, an edge's or the
 // face's), from the dot products of the edges with p's offsets from the corners.
 // A zero-area triangle has no face: the nearest point of its three edges.
-KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p_h, Handle a_h, Handle b_h, Handle c_h) {
-  const Vec3d p = wide(p_h), a = wide(a_h), b = wide(b_h), c = wide(c_h);
+dx::Vec3 kv::geometry::closest_on_triangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c) {
   const Vec3d ab = dx::difference(b, a), ac = dx::difference(c, a);
   const Vec3d ap = dx::difference(p, a), bp = dx::difference(p, b), cp = dx::difference(p, c);
   const Vec3d normal = dx::cross(ab, ac);
@@ -391,7 +278,11 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p_h, Handl
     const double sum = va + vb + vc;
     r = dx::along(dx::along(a, ab, vb / sum), ac, vc / sum);
   }
-  vec::put<3>(out, dx::narrow(r));
+  return dx::narrow(r);
+}
+
+KV_EXPORT std::int32_t Vec3_ClosestPointOnTriangle(Handle out, Handle p, Handle a, Handle b, Handle c) {
+  vec::put<3>(out, closest_on_triangle(wide(p), wide(a), wide(b), wide(c)));
   return 0;
 }
 
@@ -410,22 +301,6 @@ KV_EXPORT std::int32_t Vec3_ClosestPointOnRay(Handle out, Handle p, Handle origi
 
 namespace kv::geometry {
 namespace {
-
-// The nearest hit so far: the triangle's index (−1 for none), its t as the script
-// gets it, and (u, v).
-struct Nearest {
-  std::int32_t index = -1;
-  float t = 0, u = 0, v = 0;
-
-  void consider(std::uint32_t j, double at, double wa, double wb, double wc, double sum) {
-    const float f = float_of(distance(at));
-    if (f < 0 || (index >= 0 && !(f < t))) return;
-    const dx::Vec<2> uv = weights(wa, wb, wc, sum);
-    index = std::int32_t(j), t = f, u = uv.c[0], v = uv.c[1];
-  }
-  // Every t a hit may still have is below this.
-  float bound() const { return index >= 0 ? t : __builtin_inff(); }
-};
 
 template <class V>
 struct Narrow;  // the float vector of as many lanes
@@ -455,13 +330,13 @@ inline int mask(FourMask m) { return mask(TwoMask{m[0], m[1]}) | mask(TwoMask{m[
 // where hit_triangle would go on to origin_on_triangle (a sum of 0 or not finite)
 // are asked of it; hits are offered to `nearest` in index order.
 template <class V>
-__attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& d, const Shear& shear, const float* f,
-                                                    std::uint32_t first, const Handle (&ray)[2], const frame::Array& corners,
-                                                    Nearest& nearest) {
+__attribute__((always_inline)) inline void hit_lanes(const Ray& ray, const float* f, std::uint32_t first,
+                                                    const frame::Array& corners, Nearest& nearest) {
   struct L3 {
     V x, y, z;
   };
   constexpr int kLanes = sizeof(V) / sizeof(double);
+  const Pair &o = ray.o, &d = ray.d;
   const double ox = _mm_cvtsd_f64(o.xy), oy = _mm_cvtsd_f64(_mm_unpackhi_pd(o.xy, o.xy)), oz = _mm_cvtsd_f64(o.z);
   const auto corner = [&](int i) {
     L3 c;
@@ -481,7 +356,7 @@ __attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& 
   const L3 A = corner(0), B = corner(3), C = corner(6), bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
   const V wa = dot(D, bc), wb = dot(D, ca), wc = dot(D, ab), sum = (wa + wb) + wc;
   const V pa[3] = {A.x, A.y, A.z}, pb[3] = {B.x, B.y, B.z}, pc[3] = {C.x, C.y, C.z};
-  const Edges<V> e = edges(pa, pb, pc, shear);
+  const Edges<V> e = edges(pa, pb, pc, ray.shear);
   const auto edge_on = (e.a == 0) & (e.b == 0) & (e.c == 0);
   const auto weighed_in = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
   const auto tight_in = ((e.a >= 0) & (e.b >= 0) & (e.c >= 0)) | ((e.a <= 0) & (e.b <= 0) & (e.c <= 0));
@@ -499,7 +374,7 @@ __attribute__((always_inline)) inline void hit_lanes(const Pair& o, const Pair& 
   for (int i = 0; i < kLanes; ++i) {
     const std::uint32_t j = first + std::uint32_t(i);
     if (other >> i & 1) {
-      const TriangleHit h = hit_triangle(ray[0], ray[1], corners.element(3 * j), corners.element(3 * j + 1), corners.element(3 * j + 2));
+      const TriangleHit h = hit_triangle(ray, corners.element(3 * j), corners.element(3 * j + 1), corners.element(3 * j + 2));
       if (h.hit) nearest.consider(j, h.t, h.wa, h.wb, h.wc, h.sum);
     } else if (hit >> i & 1) {
       nearest.consider(j, t[i], wa[i], wb[i], wc[i], sum[i]);
@@ -512,17 +387,13 @@ template <class V>
 __attribute__((always_inline)) inline std::int32_t nearest_triangle(Handle origin, Handle dir, const frame::Array& corners, Handle hit) {
   constexpr std::uint32_t kLanes = sizeof(V) / sizeof(double);
   const std::uint32_t triangles = corners.count / 3;
-  const Pair o = pair(origin), d = pair(dir);
   const float* f = corners.elements<float>();
-  const Handle ray[2] = {origin, dir};
+  const Ray ray = ray_of(origin, dir);
   Nearest nearest;
   std::uint32_t k = 0;
-  double way[3];
-  axes(d, way);
-  const Shear shear = shear_of(way);
-  for (; k + kLanes <= triangles; k += kLanes) hit_lanes<V>(o, d, shear, f + 9 * k, k, ray, corners, nearest);
+  for (; k + kLanes <= triangles; k += kLanes) hit_lanes<V>(ray, f + 9 * k, k, corners, nearest);
   for (; k < triangles; ++k) {
-    const TriangleHit h = hit_triangle(origin, dir, corners.element(3 * k), corners.element(3 * k + 1), corners.element(3 * k + 2));
+    const TriangleHit h = hit_triangle(ray, corners.element(3 * k), corners.element(3 * k + 1), corners.element(3 * k + 2));
     if (h.hit) nearest.consider(k, h.t, h.wa, h.wb, h.wc, h.sum);
   }
   if (nearest.index >= 0 && given(hit)) vec::put<3>(hit, {{nearest.t, nearest.u, nearest.v}});
