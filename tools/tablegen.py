@@ -22,10 +22,10 @@ import sys
 from collections import OrderedDict, defaultdict
 
 ARRAYS = ["Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]", "Float[]", "Array"]  # an array a MakeArray gave; Array: of any kind
-HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"] + ARRAYS + ["Value"]
+HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"] + ARRAYS + ["Mesh", "Value"]
 INTEGERS = ["Int", "Index", "Element", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
-TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB", "Object", "Float",
+TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB", "Object", "Float", "Mesh",
          "Array"]
 
 KIND_WORDS = {
@@ -311,14 +311,15 @@ def calls_text(table, headers):
 # --- the checked build ------------------------------------------------------------
 
 VALUE_BYTES = {"Vec2": 8, "Vec3": 12, "Vec4": 16, "Quat": 16, "Plane": 16, "Mat4": 64, "Frustum": 96,
-               "ViewPort": 24, "Value": 4, "Vec2[]": 0, "Vec3[]": 0, "Vec4[]": 0, "Mat4[]": 0, "Float[]": 0, "Array": 0}
+               "ViewPort": 24, "Value": 4, "Vec2[]": 0, "Vec3[]": 0, "Vec4[]": 0, "Mat4[]": 0, "Float[]": 0, "Array": 0,
+               "Mesh": 0}
 # The checked build's names of the array kinds.
 ARRAY_KINDS = {"Vec2[]": "Vec2Array", "Vec3[]": "Vec3Array", "Vec4[]": "Vec4Array", "Mat4[]": "Mat4Array",
                "Float[]": "FloatArray", "Array": "AnyArray"}
 POOLS = {"Vec2": 0, "Vec3": 1, "Vec4": 2, "Plane": 2, "Mat4": 3, "Quat": 4, "Frustum": 5, "ViewPort": 6}
 # The integers whose range the kind says (an Index's top is the value's own), and how a report says it.
 RANGES = {"Row": (1, 4), "Column": (1, 4), "Index": (0, -1), "Element": (0, -1)}
-ARRAY_STORE = 100  # what a Delete releases into, for Array_Delete
+ARRAY_STORE, MESH_STORE = 100, 101  # what a Delete releases into, for Array_Delete and Mesh_Delete
 RANGE_WORDS = {"Row": "rows", "Column": "columns", "Index": "floats", "Element": "elements"}
 
 
@@ -358,7 +359,8 @@ def checked_text(table, headers):
             low, high = RANGES.get(p.kind, (0, -1))
             arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {low}, {high}, {str(p.written).lower()}, '
                              f'{str(p.optional).lower()}, "{RANGE_WORDS.get(p.kind, "")}"}}')
-        deletes = (POOLS.get(params[0].kind, ARRAY_STORE)) if name.endswith("_Delete") else -1
+        deletes = (POOLS.get(params[0].kind, MESH_STORE if params[0].kind == "Mesh" else ARRAY_STORE)
+                   if name.endswith("_Delete") else -1)
         keywords = keywords_of(table, name)
         home = keywords.split(" ")[0] if keywords.startswith("p") else name
         heading = keywords + ("" if home[1:] == name else f" ({name})") if home != name else f"{name} (no keyword)"
@@ -424,6 +426,8 @@ def handle_words(p, own_type, shared):
     command shared with Vec4 takes a Quat, a Vec4 keyword reading only x takes a Vec4."""
     if p.kind == "Value":
         return KIND_WORDS["Value"]
+    if p.kind == "Mesh":
+        return "a Mesh handle"
     if p.kind == "Array":
         return "an array handle, of " + (f"{p.extent}'s kind" if p.extent else "any kind")
     if p.kind in ARRAYS:

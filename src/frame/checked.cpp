@@ -31,16 +31,17 @@ const char* pool_name(PoolId p) {
 const char* kind_name(Kind k) {
   static const char* const names[] = {"",      "Vec2",         "Vec3",         "Vec4",         "Quat",
                                       "Plane", "Mat4",         "Frustum",      "ViewPort",     "value",
-                                      "Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array", "array"};
+                                      "Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array", "array",
+                                      "Mesh"};
   return names[static_cast<int>(k)];
 }
 
 std::uint32_t kind_bytes(Kind k) {
-  static const std::uint8_t bytes[] = {0, 8, 12, 16, 16, 16, 64, 96, 24, 4, 0, 0, 0, 0, 0, 0};
+  static const std::uint8_t bytes[] = {0, 8, 12, 16, 16, 16, 64, 96, 24, 4, 0, 0, 0, 0, 0, 0, 0};
   return bytes[static_cast<int>(k)];
 }
 
-bool is_array(Kind k) { return k >= Kind::Vec2Array; }
+bool is_array(Kind k) { return k >= Kind::Vec2Array && k <= Kind::AnyArray; }
 const char* array_name(frame::ArrayKind k) {
   static const char* const names[] = {"Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array"};
   return names[static_cast<int>(k)];
@@ -190,7 +191,7 @@ bool usable(std::uintptr_t address, std::uint64_t bytes, bool written) {
 
 // What is wrong with an argument, if anything.
 enum What { Fine, Zero, Small, Deleted, TooSmall, Unusable, Misaligned, OutOfRange, Beyond, Thread, NotLive, NotArray,
-            OtherArray, Counts, DeletedArray, OffArray, Elements };
+            OtherArray, Counts, DeletedArray, OffArray, Elements, NotMesh, DeletedMesh, InMesh };
 
 struct Finding {
   What what = Fine;
@@ -218,6 +219,12 @@ Finding inside(const Place& place, std::uint32_t value, std::uint64_t bytes, con
 Finding examine(const Argument& a, std::uint32_t value, std::uint64_t bytes) {
   if (value == 0) return {Zero};
   if (value < 65536) return {Small};
+  if (a.kind == Kind::Mesh) {
+    if (frame::mesh_block_at(value)) return {Fine};
+    if (frame::deleted_mesh_holding(value)) return {DeletedMesh};
+    return {NotMesh};
+  }
+  if (frame::mesh_block_holding(value) || frame::deleted_mesh_holding(value)) return {InMesh};
   if (is_array(a.kind)) {
     if (const frame::Array* array = frame::array_at(value)) {
       const bool fits = a.kind == Kind::AnyArray || int(array->kind) == int(a.kind) - int(Kind::Vec2Array);
@@ -259,6 +266,9 @@ void report_finding(const Command& c, int i, std::uint32_t value, std::uint64_t 
     case Unusable: t << v << ", which does not point at usable memory"; break;
     case Misaligned: t << v << ", " << (long long)(value - f.place.value) << " bytes into " << article(f.in) << f.in << ": not on a float"; break;
     case NotArray: t << v << ", not an array"; break;
+    case NotMesh: t << v << ", not a mesh"; break;
+    case DeletedMesh: t << v << ", a deleted Mesh"; break;
+    case InMesh: t << v << ", a Mesh: this argument needs " << (is_array(a.kind) ? "an array" : "a value"); break;
     case OtherArray: t << v << ", a " << f.in << "; this argument needs a " << kind_name(a.kind); break;
     case DeletedArray:
       t << v << ", " << (value == f.array->first ? "a deleted " : value >= f.array->first && value - f.array->first < f.array->bytes()
@@ -342,11 +352,15 @@ bool allowed(const Command& c, const std::uint32_t* words) {
   check_thread(c);
   if (c.deletes >= 0) {
     const std::uint32_t h = words[0];
-    const bool arrays = c.deletes == 100;
-    if (h == 0 || (arrays ? frame::array_at(h) != nullptr : frame::pool(static_cast<PoolId>(c.deletes)).holds(h))) return true;
+    const bool arrays = c.deletes == 100, meshes = c.deletes == 101;
+    if (h == 0 || (arrays   ? frame::array_at(h) != nullptr
+                   : meshes ? frame::mesh_block_at(h) != nullptr
+                            : frame::pool(static_cast<PoolId>(c.deletes)).holds(h))) {
+      return true;
+    }
     Text t;
     start_line(t, c, 0, c.arguments[0], true);
-    t << (long long)h << ", not a live " << (arrays ? "array" : pool_name(static_cast<PoolId>(c.deletes)))
+    t << (long long)h << ", not a live " << (arrays ? "array" : meshes ? "Mesh" : pool_name(static_cast<PoolId>(c.deletes)))
       << ": Delete ignores it";
     report(c, 0, NotLive, t.s, true);
     return true;
@@ -395,6 +409,19 @@ bool allowed(const Command& c, const std::uint32_t* words) {
     report(c, i, OtherArray, t.s, false);
     return false;
   }
+  // A mesh and corners for it: the same number of whole triangles, or nothing is done.
+  for (int i = 0; i < c.count; ++i) {
+    if (c.arguments[i].kind != Kind::Mesh) continue;
+    const frame::Array* mesh = frame::mesh_block_at(words[i]);
+    for (int k = 0; k < c.count && mesh; ++k) {
+      const frame::Array* corners = c.arguments[k].kind == Kind::Vec3Array ? frame::array_at(words[k]) : nullptr;
+      if (!corners || corners->count / 3 == mesh->count) continue;
+      Text t;
+      t << c.heading << ": warning: the mesh has " << (long long)mesh->count << " triangles and argument " << (long long)(k + 1)
+        << " '" << c.arguments[k].name << "' " << (long long)(corners->count / 3) << ": nothing is done";
+      report(c, k, Counts, t.s, true);
+    }
+  }
   // Arrays of different counts: the elements they all have are used, and said.
   const frame::Array* first = nullptr;
   for (int i = 0; i < c.count; ++i) {
@@ -425,6 +452,7 @@ void report_leaks() {
     any = true;
   }
   if (const std::size_t n = frame::array_live_count()) t << (any ? ", " : " ") << (long long)n << (n == 1 ? " array" : " arrays"), any = true;
+  if (const std::size_t n = frame::mesh_live_count()) t << (any ? ", " : " ") << (long long)n << (n == 1 ? " Mesh" : " Meshes"), any = true;
   if (any) write_line(t.s);
 }
 

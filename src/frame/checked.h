@@ -10,7 +10,8 @@ namespace kv::checked {
 
 enum class Kind : std::uint8_t {
   None, Vec2, Vec3, Vec4, Quat, Plane, Mat4, Frustum, ViewPort, Value,
-  Vec2Array, Vec3Array, Vec4Array, Mat4Array, FloatArray, AnyArray  // an array a MakeArray gave
+  Vec2Array, Vec3Array, Vec4Array, Mat4Array, FloatArray, AnyArray,  // an array a MakeArray gave
+  Mesh
 };
 
 // One argument of a command: a handle (kind not None) or another word.
@@ -29,7 +30,7 @@ struct Command {
   const char* keyword;  // the export's own keyword
   const Argument* arguments;
   std::uint8_t count;
-  std::int8_t deletes;  // the pool a Delete releases into (a frame::PoolId; 100: the arrays), or −1
+  std::int8_t deletes;  // the pool a Delete releases into (a frame::PoolId; 100: the arrays, 101: the meshes), or −1
 };
 
 // True when the call may go ahead. Otherwise the mistake has been reported (a

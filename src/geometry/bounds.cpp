@@ -119,14 +119,10 @@ bool holds(float r, const Vec3& p, const Vec3& c) {
 
 }  // namespace
 
-// Points with a NaN component are left out; with none left, both corners are (0, 0, 0).
-KV_EXPORT std::int32_t Vec3_ArrayAABB(Handle lo, Handle hi, Handle points) {
-  const frame::Array* a = frame::array_at(points, frame::ArrayKind::Vec3);
-  if (!a) return 0;
-  const Vec3* p = a->elements<Vec3>();
-  Vec3 low{{0, 0, 0}}, high{{0, 0, 0}};
+void kv::geometry::points_aabb(const Vec3* p, std::uint32_t n, Vec3& low, Vec3& high) {
+  low = high = Vec3{{0, 0, 0}};
   bool any = false;
-  for (std::uint32_t k = 0; k < a->count; ++k) {
+  for (std::uint32_t k = 0; k < n; ++k) {
     const Vec3 q = p[k];
     if (q.c[0] != q.c[0] || q.c[1] != q.c[1] || q.c[2] != q.c[2]) continue;
     for (int i = 0; i < 3; ++i) {
@@ -135,6 +131,14 @@ KV_EXPORT std::int32_t Vec3_ArrayAABB(Handle lo, Handle hi, Handle points) {
     }
     any = true;
   }
+}
+
+// Points with a NaN component are left out; with none left, both corners are (0, 0, 0).
+KV_EXPORT std::int32_t Vec3_ArrayAABB(Handle lo, Handle hi, Handle points) {
+  const frame::Array* a = frame::array_at(points, frame::ArrayKind::Vec3);
+  if (!a) return 0;
+  Vec3 low, high;
+  geometry::points_aabb(a->elements<Vec3>(), a->count, low, high);
   vec::put<3>(lo, low);
   vec::put<3>(hi, high);
   return 0;

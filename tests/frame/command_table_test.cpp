@@ -81,7 +81,7 @@ TEST(CommandTable, EveryRowIsBuilt) {
 // of every row that reaches it; only handles are written or optional.
 TEST(CommandTable, SignaturesAgreeWithTheRows) {
   const TableFile t = read_table();
-  const std::set<std::string> kinds = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value",
+  const std::set<std::string> kinds = {"Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort", "Value", "Mesh",
                                        "Int", "Index", "Element", "Row", "Column", "Object", "Camera", "Flag", "Selector",
                                        "Float", "Radians", "Degrees", "Param", "Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]",
                                        "Float[]", "Array"};

@@ -32,7 +32,7 @@ struct Param {
   bool is_array() const { return kind == "Array" || (kind.size() > 2 && kind.compare(kind.size() - 2, 2, "[]") == 0); }
   bool is_handle() const {
     return kind == "Vec2" || kind == "Vec3" || kind == "Vec4" || kind == "Quat" || kind == "Plane" || kind == "Mat4" ||
-           kind == "Frustum" || kind == "ViewPort" || kind == "Value" || is_array();
+           kind == "Frustum" || kind == "ViewPort" || kind == "Value" || kind == "Mesh" || is_array();
   }
   bool is_float() const { return kind == "Float" || kind == "Radians" || kind == "Degrees" || kind == "Param"; }
   char letter() const { return is_float() ? 'F' : 'L'; }

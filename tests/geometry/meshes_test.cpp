@@ -1,0 +1,159 @@
+// Meshes answer exactly what the same query over every triangle answers: random
+// meshes (soups of every size and shape, thin and degenerate triangles,
+// duplicates, corners that are not finite, turned and displaced grids, closed
+// spheres, far from the origin and near it) and random queries (rays aimed at
+// corners, shared edges, interiors and empty space, rays with zero components
+// and from inside the mesh's box, spheres and points near the triangles), each
+// against its brute-force command bit for bit, on every kernel the array command
+// may take; and again after the corners move.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "dx/cpu.h"
+#include "frame/array_commands.h"
+#include "geometry/bounds.h"
+#include "geometry/meshes.h"
+#include "geometry/picking.h"
+#include "support/library.h"
+#include "support/meshes.h"
+#include "support/surface.h"
+
+namespace kv::test {
+namespace {
+
+class Meshes : public Library {};
+
+// Bits of n floats at a handle.
+std::vector<std::uint32_t> words(Handle h, int n) {
+  std::vector<std::uint32_t> w(static_cast<std::size_t>(n));
+  std::memcpy(w.data(), reinterpret_cast<const void*>(h), 4 * std::size_t(n));
+  return w;
+}
+
+// A shape of `n` triangles of kind `shape`, its corners as floats.
+std::vector<float> shape_of(surface::Lcg& rng, int shape, int n) {
+  auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
+  const double far = rng.one_in(3) ? u(-1e5, 1e5) : 0, size = u(0.5, 50);
+  std::vector<float> c;
+  if (shape == 0) {  // a soup: triangles of every size, now and then thin, flat, repeated or not finite
+    for (int t = 0; t < n; ++t) {
+      const double cx = far + u(-size, size), cy = u(-size, size), cz = u(-size, size), s = u(0.001, 0.2) * size;
+      double p[9];
+      for (double& x : p) x = u(-s, s);
+      if (rng.one_in(8)) for (int k = 0; k < 3; ++k) p[6 + k] = p[k] + (p[3 + k] - p[k]) * u(0, 1) + (rng.one_in(2) ? 0 : u(-1e-6, 1e-6) * s);
+      for (int k = 0; k < 9; ++k) c.push_back(float((k % 3 == 0 ? cx : k % 3 == 1 ? cy : cz) + p[k]));
+      if (rng.one_in(16) && t + 1 < n) c.insert(c.end(), c.end() - 9, c.end()), ++t;  // a duplicate
+      if (rng.one_in(40)) c[c.size() - 1 - rng.below(9)] = rng.one_in(2) ? NAN : (rng.one_in(2) ? INFINITY : -INFINITY);
+    }
+  } else if (shape == 1) {  // a grid turned off the axes, its points raised at random
+    const int cells = std::max(1, int(std::sqrt(n / 2.0)));
+    const double turn[3][3] = {{0.36, 0.48, -0.8}, {-0.8, 0.6, 0}, {0.48, 0.64, 0.6}}, at[3] = {far, -far / 3, 2};
+    meshes::Mesh m = meshes::grid(cells, size / cells, turn, at);
+    for (auto& p : m.points) {
+      const double h = u(-0.3, 0.3) * size / cells;
+      for (int k = 0; k < 3; ++k) p[std::size_t(k)] = float(p[std::size_t(k)] + h * turn[2][k]);
+    }
+    c = m.corners();
+  } else {  // a closed sphere
+    const int stacks = std::max(2, int(std::sqrt(n / 2.0)));
+    c = meshes::sphere(stacks, 2 * stacks, size, far, 1, -2).corners();
+  }
+  return c;
+}
+
+TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
+  std::vector<geometry::TrianglesKernel> kernels = {geometry::triangles_sse2};
+  if (dx::cpu_has_avx()) kernels.push_back(geometry::triangles_avx);
+  surface::Lcg rng(53);
+  auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
+  int queries = 0, hits = 0;
+  for (const int n : {1, 2, 3, 5, 9, 37, 200, 1000, 5000, 20000, 100000}) {
+    for (int shape = 0; shape < 3; ++shape) {
+      std::vector<float> c = shape_of(rng, shape, n);
+      const std::int32_t points = std::int32_t(c.size() / 3) + int(rng.below(3));  // corners short of a triangle now and then
+      const Handle corners = Vec3_MakeArray(points);
+      std::copy(c.begin(), c.end(), at(corners));
+      const Handle mesh = Mesh_Make(corners);
+      ASSERT_NE(mesh, 0u);
+      ASSERT_EQ(Mesh_TriangleCount(mesh), points / 3);
+      for (int moved = 0; moved < 2; ++moved) {
+        const std::int32_t triangles = points / 3;
+        float lo[3], hi[3], box_lo[3], box_hi[3];
+        Mesh_AABB(h(lo), h(hi), mesh);
+        const Handle whole = Vec3_MakeArray(3 * triangles);
+        std::memcpy(at(whole), at(corners), 36 * std::size_t(triangles));
+        Vec3_ArrayAABB(h(box_lo), h(box_hi), whole);
+        EXPECT_EQ(words(h(lo), 3), words(h(box_lo), 3));
+        EXPECT_EQ(words(h(hi), 3), words(h(box_hi), 3));
+        const float* f = at(corners);
+        for (int q = 0; q < (n > 20000 ? 8 : n > 5000 ? 24 : n > 1000 ? 60 : 200); ++q, ++queries) {
+          // A target: a corner, a point of an edge, of a face, or anywhere in the box.
+          const std::uint32_t t = rng.below(std::uint32_t(triangles));
+          const float* a = f + 9 * t;
+          const double w1 = u(0, 1), w2 = u(0, 1 - w1);
+          float target[3], o[3], d[3];
+          for (int k = 0; k < 3; ++k) {
+            const double in_box = u(box_lo[k], box_hi[k]);
+            switch (q % 4) {
+              case 0: target[k] = a[k]; break;
+              case 1: target[k] = float(a[k] + w1 * (double(a[3 + k]) - a[k])); break;
+              case 2: target[k] = float(a[k] + w1 * (double(a[3 + k]) - a[k]) + w2 * (double(a[6 + k]) - a[k])); break;
+              default: target[k] = float(std::isfinite(in_box) ? in_box : 0);
+            }
+            const double span = std::isfinite(box_hi[k] - box_lo[k]) ? box_hi[k] - box_lo[k] + 1 : 10;
+            o[k] = float(q % 5 == 0 ? target[k] + u(-0.1, 0.1) * span : target[k] + u(-2, 2) * span);
+            d[k] = target[k] - o[k];
+          }
+          if (q % 7 == 0) d[rng.below(3)] = rng.one_in(2) ? 0.0f : -0.0f;  // a zero component
+          if (q % 23 == 0) d[0] = d[1] = 0;                              // straight along z
+          if (q % 97 == 0) o[rng.below(3)] = rng.one_in(2) ? NAN : INFINITY;
+          // Rays: the mesh against the array, on every kernel.
+          float tuv[3] = {7, 7, 7}, expected[3] = {7, 7, 7};
+          const std::int32_t got = Ray_HitMesh(h(o), h(d), mesh, h(tuv));
+          for (const geometry::TrianglesKernel kernel : kernels) {
+            geometry::triangles_kernel = kernel;
+            ASSERT_EQ(got, Ray_HitTriangleArray(h(o), h(d), whole, h(expected)))
+                << "n " << n << " shape " << shape << " moved " << moved << " query " << q;
+            ASSERT_EQ(words(h(tuv), 3), words(h(expected), 3)) << "query " << q;
+          }
+          hits += got >= 0;
+          for (const float max_t : {got >= 0 ? expected[0] : 1e30f, got >= 0 ? std::nextafter(expected[0], -1.0f) : 0.5f, -0.0f, NAN}) {
+            ASSERT_EQ(Ray_HitMeshAny(h(o), h(d), mesh, max_t), std::int32_t(got >= 0 && expected[0] <= max_t)) << "max_t " << max_t << " query " << q;
+          }
+          // A sphere about the target and the nearest point to it: against every triangle.
+          const float r = q % 11 == 0 ? -1.0f : q % 13 == 0 ? 0.0f : float(u(0, 0.1) * (box_hi[0] - box_lo[0] + 1));
+          std::int32_t lowest = -1, nearest = -1;
+          float best = 0, qt[3], best_q[3] = {7, 7, 7};
+          for (std::int32_t k = triangles - 1; k >= 0; --k) {
+            Vec3_ClosestPointOnTriangle(h(qt), h(target), whole + Handle(36 * k), whole + Handle(36 * k + 12), whole + Handle(36 * k + 24));
+            double d2 = 0;
+            for (int i = 0; i < 3; ++i) d2 += (double(qt[i]) - target[i]) * (double(qt[i]) - target[i]);
+            if (r >= 0 && d2 <= double(r) * r) lowest = k;
+            const float dist = float(std::sqrt(d2));
+            if (dist == dist && (nearest < 0 || dist <= best)) nearest = k, best = dist, std::memcpy(best_q, qt, 12);
+          }
+          ASSERT_EQ(Sphere_HitMesh(h(target), r, mesh), lowest) << "query " << q;
+          float out[3] = {7, 7, 7};
+          ASSERT_EQ(Mesh_ClosestPoint(h(out), h(target), mesh), bits(nearest >= 0 ? best : -1.0f)) << "query " << q;
+          ASSERT_EQ(words(h(out), 3), words(h(best_q), 3)) << "query " << q;
+        }
+        Array_Delete(whole);
+        // The corners move (now and then to NaN): the same answers after a refit.
+        for (std::int32_t i = 0; i < 9 * triangles; ++i) at(corners)[i] += float(u(-0.05, 0.05) * (box_hi[i % 3] - box_lo[i % 3] + 1));
+        if (rng.one_in(2)) at(corners)[rng.below(std::uint32_t(9 * triangles))] = NAN;
+        Mesh_Refit(mesh, corners);
+      }
+      Mesh_Delete(mesh);
+      Array_Delete(corners);
+    }
+  }
+  EXPECT_GT(hits, queries / 3) << "the rays must hit as well as miss";
+  EXPECT_EQ(Mesh_LiveCount(), 0);
+  geometry::triangles_kernel = kernels.back();
+}
+
+}  // namespace
+}  // namespace kv::test
