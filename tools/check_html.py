@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the HTML command reference as a browser builds it: headless Chromium
-loads commands.html#q=slerp (then pick, then look at) and dumps the page after its
-script has run; exactly the keywords whose name, family title or summary holds
-every word of the query (from the command table) must be left visible, each under
-an index entry that is visible too. Then it saves a screenshot of the unfiltered
+loads commands.html#q=slerp (then pick, look at and ray) and dumps the page after
+its script has run; exactly the keywords where every word of the query starts a
+word of their name, family title or summary (from the command table) must be left
+visible, each under an index entry that is visible too, and "ray" finds the ray
+commands but not every array. Then it saves a screenshot of the unfiltered
 page as the browser shows it.
 
 With a guide.html, it checks the guide as a page too (check_guide).
@@ -58,8 +59,8 @@ def main():
     types, _ = tablegen.reference(table)
     search = {e["keyword"].lower(): e["search"] for t in types for f in t["families"] for e in f["keywords"]}
     problems = []
-    for query in ("slerp", "pick", "look at"):
-        wanted = {k for k, text in search.items() if all(w in text for w in query.split())}
+    for query in ("slerp", "pick", "look at", "ray"):
+        wanted = {k for k, text in search.items() if tablegen.filter_matches(text, query)}
         dom = Visible()
         dom.feed(chromium("--dump-dom", url + "#q=" + query.replace(" ", "%20")))
         visible = {k for k, shown in dom.entries.items() if shown}
@@ -69,13 +70,15 @@ def main():
             problems.append(f"#q={query} leaves {sorted(visible)} visible, not {sorted(wanted)}")
         if {k for k, shown in dom.index.items() if shown} != wanted:
             problems.append(f"#q={query} leaves other index entries visible")
+        if query == "ray" and ("pvec3_makearray" in visible or "pray_hitsphere" not in visible):
+            problems.append("#q=ray finds pVec3_MakeArray, or not pRay_HitSphere: not at word starts")
     if problems:
         sys.exit("commands.html: " + "; ".join(problems))
 
     chromium(f"--screenshot={os.path.abspath(screenshot)}", "--window-size=1280,1000", url)
     if not os.path.getsize(screenshot):
         sys.exit(f"{screenshot}: empty")
-    print(f"commands.html: slerp, pick and look at each show exactly the keywords they name; screenshot {screenshot}")
+    print(f"commands.html: slerp, pick, look at and ray each show exactly the keywords they name; screenshot {screenshot}")
     if len(sys.argv) > 4:
         check_guide(sys.argv[4], dom_ids(chromium("--dump-dom", url)))
 
