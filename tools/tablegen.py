@@ -608,7 +608,10 @@ nav { width: 17em; flex: none; font-size: .85em; padding: .6em 1em; border-right
       position: sticky; top: 7.2em; max-height: calc(100vh - 8em); overflow: auto; }
 nav h2 { font-size: 1.05em; margin: .8em 0 .2em; }
 nav ul { list-style: none; margin: 0; padding: 0; }
-main { padding: 0 1.6em 4em; max-width: 62em; }
+main { padding: 0 1.6em 4em; max-width: 62em; min-width: 0; }
+/* A link's target below the sticky header, whose text takes three lines in a window narrower than about 1300 pixels. */
+[id] { scroll-margin-top: 9em; }
+@media (max-width: 1300px) { [id] { scroll-margin-top: 10.5em; } }
 main h2 { border-bottom: 2px solid #345; margin-top: 1.6em; }
 main h3 { margin: 1.4em 0 .3em; color: #234; }
 .kw { border-top: 1px solid #e4e6ea; padding: .3em 0; }
@@ -617,9 +620,19 @@ main h3 { margin: 1.4em 0 .3em; color: #234; }
 ul.forms { padding-left: 1.2em; margin: .2em 0; }
 ul.args { padding-left: 1.4em; margin: .2em 0 .5em; }
 .dev { font-size: .78em; color: #777; }
-code { font-family: ui-monospace, monospace; background: #f2f2f4; padding: 0 .2em; border-radius: 3px; }
+code { font-family: ui-monospace, monospace; background: #f2f2f4; padding: 0 .2em; border-radius: 3px;
+       overflow-wrap: anywhere; }
+pre { overflow-x: auto; }
 .edges { color: #333; }
 [hidden] { display: none !important; }
+/* A narrow window: the index above the text, in a box of its own, and the header scrolling away. */
+@media (max-width: 760px) {
+  header { position: static; }
+  [id] { scroll-margin-top: .5em; }
+  .page { display: block; }
+  nav { position: static; width: auto; max-height: 40vh; border-right: none; border-bottom: 1px solid #dde; }
+  main { padding: 0 1em 3em; }
+}
 """
 
 HTML_SCRIPT = """
