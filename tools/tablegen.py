@@ -465,6 +465,29 @@ def nothing_word(table, result):
     return f"kv::bits_of({nothing}.0f)" if result and result_entry(table, result)[2] == "F" else f"std::uint32_t({nothing})"
 
 
+def name_words(keyword):
+    """A keyword as the filter searches it: the whole name, then the name from each
+    of its words on (pVec3_MakeArray: vec3_makearray, makearray, array), so that a
+    typed word matches at the start of a word of the name as in running text."""
+    starts = [m.start() for m in re.finditer(r"(?<=^p)|(?<=_)|(?<=[a-z0-9])(?=[A-Z])|(?<=[A-Z])(?=[A-Z][a-z])|(?=[LR]H$)",
+                                             keyword)]
+    return [keyword] + [keyword[s:] for s in starts if 0 < s < len(keyword)]
+
+
+def filter_matches(search, query):
+    """The page's filter: every word typed starts a word of the entry's search text
+    (its name's words, its family's title, its summaries), as the page's script decides."""
+    search, words = search.lower(), query.lower().split()
+    def at_word_start(w):
+        at = search.find(w)
+        while at >= 0:
+            if at == 0 or not re.match(r"[a-z0-9]", search[at - 1]):
+                return True
+            at = search.find(w, at + 1)
+        return False
+    return all(at_word_start(w) for w in words)
+
+
 def reference(table):
     """The reference as data: types, their families, their keywords, each keyword's
     forms with their arguments; both the Markdown and the HTML are drawn from it."""
@@ -501,7 +524,7 @@ def reference(table):
                         "args": [(n, kind_words(p, kind or t, shared), table.arg_text(row, fam, n))
                                  for p, (n, _, kind) in zip(params, renamed)],
                     })
-                words = [k, table.families[family]["title"]] + [form["row"].summary for form in forms]
+                words = name_words(k) + [table.families[family]["title"]] + [form["row"].summary for form in forms]
                 words += [table.families[table.sigs[form["row"].export][0]]["title"] for form in forms]
                 see = [(b if a.partition(":")[0] == k else a, text) for a, b, text in table.sees
                        if k in (a.partition(":")[0], b.partition(":")[0]) and a.partition(":")[0] != b.partition(":")[0]]
@@ -589,7 +612,10 @@ nav { width: 17em; flex: none; font-size: .85em; padding: .6em 1em; border-right
       position: sticky; top: 7.2em; max-height: calc(100vh - 8em); overflow: auto; }
 nav h2 { font-size: 1.05em; margin: .8em 0 .2em; }
 nav ul { list-style: none; margin: 0; padding: 0; }
-main { padding: 0 1.6em 4em; max-width: 62em; }
+main { padding: 0 1.6em 4em; max-width: 62em; min-width: 0; }
+/* A link's target below the sticky header, whose text takes three lines in a window narrower than about 1300 pixels. */
+[id] { scroll-margin-top: 9em; }
+@media (max-width: 1300px) { [id] { scroll-margin-top: 10.5em; } }
 main h2 { border-bottom: 2px solid #345; margin-top: 1.6em; }
 main h3 { margin: 1.4em 0 .3em; color: #234; }
 .kw { border-top: 1px solid #e4e6ea; padding: .3em 0; }
@@ -598,9 +624,19 @@ main h3 { margin: 1.4em 0 .3em; color: #234; }
 ul.forms { padding-left: 1.2em; margin: .2em 0; }
 ul.args { padding-left: 1.4em; margin: .2em 0 .5em; }
 .dev { font-size: .78em; color: #777; }
-code { font-family: ui-monospace, monospace; background: #f2f2f4; padding: 0 .2em; border-radius: 3px; }
+code { font-family: ui-monospace, monospace; background: #f2f2f4; padding: 0 .2em; border-radius: 3px;
+       overflow-wrap: anywhere; }
+pre { overflow-x: auto; }
 .edges { color: #333; }
 [hidden] { display: none !important; }
+/* A narrow window: the index above the text, in a box of its own, and the header scrolling away. */
+@media (max-width: 760px) {
+  header { position: static; }
+  [id] { scroll-margin-top: .5em; }
+  .page { display: block; }
+  nav { position: static; width: auto; max-height: 40vh; border-right: none; border-bottom: 1px solid #dde; }
+  main { padding: 0 1em 3em; }
+}
 """
 
 HTML_SCRIPT = """
@@ -611,11 +647,19 @@ HTML_SCRIPT = """
       el.hidden = !Array.prototype.some.call(el.querySelectorAll(child), function (c) { return !c.hidden; });
     });
   }
+  // A word typed matches where a word of the text starts: "ray" finds pRay_HitSphere
+  // and "rays", not "array" (the names' inner words are listed on their own).
+  function startsWord(s, w) {
+    for (var at = s.indexOf(w); at >= 0; at = s.indexOf(w, at + 1)) {
+      if (at === 0 || !/[a-z0-9]/.test(s.charAt(at - 1))) return true;
+    }
+    return false;
+  }
   function apply(text) {
     var q = text.trim().toLowerCase(), words = q.split(/\s+/), shown = 0, told = {};
     document.querySelectorAll('[data-s]').forEach(function (el) {
       var s = el.getAttribute('data-s');
-      el.hidden = q !== '' && !words.every(function (w) { return s.indexOf(w) >= 0; });
+      el.hidden = q !== '' && !words.every(function (w) { return startsWord(s, w); });
       if (!el.hidden && el.classList.contains('kw')) shown++;
     });
     hideEmpty('section.family', '.kw');
@@ -671,8 +715,9 @@ def html_text(table, version):
          "<title>Kestrom_Vandu command reference</title>", f"<style>{HTML_STYLE}</style>", "</head>", "<body>",
          "<header>", "<h1>Kestrom_Vandu command reference</h1>",
          f"<p>Version {html_escape(version)}: {len(table.rows)} rows, {keyword_count} keywords, "
-         f"{len(table.built_exports())} commands. Type to filter: a keyword stays when every word you type is part "
-         f"of its name, its family's title or its summary (<code>pick</code>, <code>look at</code>); the address keeps "
+         f"{len(table.built_exports())} commands. Type to filter: a keyword stays when every word you type starts "
+         f"a word of its name, its family's title or its summary (<code>pick</code>, <code>look at</code>, <code>ray</code>, "
+         f"<code>makearr</code>); the address keeps "
          f"the filter (<code>commands.html#q=slerp</code>). The conventions: the guide's "
          f'<a href="guide.html#conventions">Conventions</a>.</p>',
          '<input id="q" type="search" placeholder="Filter, e.g. slerp or pick" autocomplete="off" aria-label="Filter keywords">'

@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
 
 #include "harness/basic.h"
 #include "harness/plugin.h"
@@ -195,6 +198,51 @@ TEST_F(Guide, AFieldOfRocks) {
   EXPECT_NEAR(centres[3 * 820], 2.9, 0.05);
   EXPECT_NEAR(centres[3 * 820 + 2], 40.0, 0.05);
   EXPECT_EQ(seen[820], 1.0f);
+}
+
+// Three triangles in one Vec3 array, the corners read from the example as printed:
+// the wall is picked before the floor behind it, with the t, u, v and point the
+// guide states, and the array is freed; rays from above aimed all along the floor's
+// shared diagonal, its corners included, each hit one of its two halves.
+TEST_F(Guide, PickingAmongTriangles) {
+  const std::uint32_t arrays = p().command("pArray_LiveCount", "L", {});
+  const std::string code = kvt::guide_example("guide.md", "picking among triangles");
+  std::vector<float> corner;
+  const std::regex set(R"(pVec3_Set pArray_Element\(corners, \d+\),\s*([-\d.]+),\s*([-\d.]+),\s*([-\d.]+))");
+  for (std::sregex_iterator m(code.begin(), code.end(), set), end; m != end; ++m) {
+    for (int k = 1; k <= 3; ++k) corner.push_back(std::stof((*m)[k].str()));
+  }
+  ASSERT_EQ(corner.size(), 27u);
+  kvt::Basic& run = example("picking among triangles");
+  run.run(1);
+  EXPECT_EQ(run.get("hit").i, 2) << "the wall";
+  EXPECT_NEAR(run.get("t#").f, 15, 1e-5); EXPECT_NEAR(run.get("u#").f, 0.4375, 1e-6); EXPECT_NEAR(run.get("v#").f, 0.125, 1e-6);
+  const float* point = run.floats("hit_point");
+  EXPECT_NEAR(point[0], 0, 1e-5); EXPECT_NEAR(point[1], 1.25, 1e-5); EXPECT_NEAR(point[2], 5, 1e-5);
+  EXPECT_EQ(run.get("corners").i, 0);
+  EXPECT_EQ(p().command("pArray_LiveCount", "L", {}), arrays) << "the array freed";
+
+  const std::uint32_t all = p().command("pVec3_MakeArray", "LL", {9}), floor = p().command("pVec3_MakeArray", "LL", {6});
+  std::memcpy(kvt::as_pointer(all), corner.data(), 27 * 4), std::memcpy(kvt::as_pointer(floor), corner.data(), 18 * 4);
+  auto at = [&](std::uint32_t array, int k) { return p().command("pArray_Element", "LLL", {array, k}); };
+  const std::uint32_t same = vec3(0, 0, 0), tuv = vec3(0, 0, 0), origin = handle(run, "origin"), dir = handle(run, "dir");
+  p().command("pVec3_BaryCentric", "LLLLFF", {same, at(all, 6), at(all, 7), at(all, 8), run.get("u#").f, run.get("v#").f});
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(kvt::as_pointer(same)[i], point[i], 1e-5) << "corner 6 + u·(7 − 6) + v·(8 − 6)";
+  EXPECT_EQ(p().command("pRay_HitTriangleArray", "LLLLL", {origin, dir, floor, tuv}), 1u) << "the floor behind the wall";
+  EXPECT_NEAR(x_of(tuv), 20, 1e-5);
+  EXPECT_NEAR(5 + x_of(tuv) * y_of(dir), 0, 1e-5); EXPECT_NEAR(-10 + x_of(tuv) * z_of(dir), 10, 1e-5) << "at (0, 0, 10)";
+  const float* a = &corner[3], * b = &corner[6];  // the diagonal: corners 1 and 2
+  for (int from = 0; from < 64; ++from) {
+    const std::uint32_t eye = vec3(-12.0f + 0.375f * from, 3.0f + 0.5f * (from % 7), -12.0f + 0.25f * from), aim = vec3(0, 0, 0);
+    for (int k = 0; k <= 256; ++k) {
+      const float s = k / 256.0f;
+      p().command("pVec3_Set", "LFFF", {aim, a[0] + s * (b[0] - a[0]) - x_of(eye), a[1] + s * (b[1] - a[1]) - y_of(eye),
+                                        a[2] + s * (b[2] - a[2]) - z_of(eye)});
+      const std::uint32_t hit = p().command("pRay_HitTriangleArray", "LLLLL", {eye, aim, floor, tuv});
+      EXPECT_TRUE(hit == 0 || hit == 1) << "from " << from << ", at " << s << " along the diagonal";
+      EXPECT_NEAR(x_of(tuv), 1, 1e-4) << from << ", " << s;
+    }
+  }
 }
 
 }  // namespace
