@@ -245,7 +245,7 @@ Handle mesh_make(Handle corners) {
   m->node = reinterpret_cast<Node*>(h + header);
   m->corners = reinterpret_cast<float*>(h + header + node_bytes);
   m->index = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes);
-  std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
+  if (nodes.count) std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
   for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle;
   platform::heap_free(nodes.at), platform::heap_free(items);
   for (std::uint32_t t = 0, p = in_tree; t < triangles; ++t) {

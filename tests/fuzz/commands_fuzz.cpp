@@ -85,7 +85,13 @@ int fuzz_commands(const std::uint8_t* data, std::size_t size) {
     KV_FUZZ_CHECK(h != 0);
     values.add(kind, h);
   }
+  // An array of a few triangles, and a mesh of them.
+  const Word corners = callee("Vec3_MakeArray").call(std::vector<Word>{Word(3 + source.below(10))}.data());
+  KV_FUZZ_CHECK(corners != 0);
+  values.add("Vec3[]", corners, 12 * std::size_t(callee("Array_Count").call(&corners)));
   values.refill(source);
+  const Word mesh = callee("Mesh_Make").call(&corners);
+  if (mesh) values.add("Mesh", mesh, 0);
   Call call;
   std::vector<unsigned char> before;
   std::vector<Word> words;
@@ -98,6 +104,7 @@ int fuzz_commands(const std::uint8_t* data, std::size_t size) {
     const Word result = Word(calls[which]->call(words.data()));
     KV_FUZZ_CHECK(values.changed_outside(before, call.writes).empty());
     if (call.of->effect == Effect::Makes && result) KV_FUZZ_CHECK(result % 4 == 0 && !values.find(result));
+    if (result && call.of->name == "Mesh_Make") callee("Mesh_Delete").call(std::vector<Word>{Word(result)}.data());
     builder.settle(call, result);
     for (const char* pool : {"Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Frustum", "ViewPort"}) {
       KV_FUZZ_CHECK(frame::pool(pool_id(pool)).count() == std::size_t(values.pooled(pool)));

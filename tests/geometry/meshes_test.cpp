@@ -46,7 +46,7 @@ std::vector<float> shape_of(surface::Lcg& rng, int shape, int n) {
       if (rng.one_in(8)) for (int k = 0; k < 3; ++k) p[6 + k] = p[k] + (p[3 + k] - p[k]) * u(0, 1) + (rng.one_in(2) ? 0 : u(-1e-6, 1e-6) * s);
       for (int k = 0; k < 9; ++k) c.push_back(float((k % 3 == 0 ? cx : k % 3 == 1 ? cy : cz) + p[k]));
       if (rng.one_in(16) && t + 1 < n) c.insert(c.end(), c.end() - 9, c.end()), ++t;  // a duplicate
-      if (rng.one_in(40)) c[c.size() - 1 - rng.below(9)] = rng.one_in(2) ? NAN : (rng.one_in(2) ? INFINITY : -INFINITY);
+      if (n == 1 || rng.one_in(n < 10 ? 3 : 40)) c[c.size() - 1 - rng.below(9)] = rng.one_in(2) ? NAN : (rng.one_in(2) ? INFINITY : -INFINITY);
     }
   } else if (shape == 1) {  // a grid turned off the axes, its points raised at random
     const int cells = std::max(1, int(std::sqrt(n / 2.0)));

@@ -333,7 +333,7 @@ class Builder {
     fit.clear();
     const bool any_array = kind == "Array";
     for (const Slot& s : values_.slots()) {
-      if (kind == "Value" || s.kind == kind || (any_array && s.kind.back() == ']')) fit.push_back(&s);
+      if ((kind == "Value" && s.kind != "Mesh") || s.kind == kind || (any_array && s.kind.back() == ']')) fit.push_back(&s);
     }
     return fit.empty() ? nullptr : fit[source.below(std::uint32_t(fit.size()))];
   }
@@ -356,8 +356,8 @@ class Builder {
     for (const Slot& s : values_.slots()) (s.pooled && pool_of(s.kind) == pool ? own : other).push_back(&s);
     switch (valid_only_ ? 0 : source.below(6)) {
       case 0:
-      case 1:  // the run keeps its arrays: Array_Delete gets everything else
-        if (!own.empty() && values_.pooled(pool) > 1 && pool != "Array") {
+      case 1:  // the run keeps its arrays and meshes: their Delete gets everything else
+        if (!own.empty() && values_.pooled(pool) > 1 && pool != "Array" && pool != "Mesh") {
           call.deletes_live = true;
           return own[source.below(std::uint32_t(own.size()))]->handle;
         }

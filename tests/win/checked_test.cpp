@@ -238,6 +238,8 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
   for (const char* k : m.kinds) m.values[k] = make(k);
   for (const char* k : m.arrays) m.values[std::string(k) + "[]"] = m.array(k);
   m.values["Array"] = m.values["Vec3[]"];
+  const std::uint32_t triangle = m.array("Vec3");  // one triangle
+  m.values["Mesh"] = checked().command("pMesh_Make", "LL", {triangle});
   // Memory used once (as a checker might remember it), then freed.
   void* freed = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   checked().command("pMat4_Identity", "L", {freed});
@@ -259,8 +261,13 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
       std::vector<std::pair<std::uint32_t, std::size_t>> mistakes;
       const std::uint32_t gone_array = m.array("Vec3");
       checked().command("pArray_Delete", "L", {gone_array});
-      if (p.is_array()) {  // not the handle an array of its kind was made under
-        mistakes = {{gone_array, k}, {5, k}, {m.values["Vec3[]"] + 12, k}, {m.values["Vec3"], k}, {kvt::word(freed), k}};
+      if (p.kind == "Mesh") {  // not a live mesh
+        const std::uint32_t gone = checked().command("pMesh_Make", "LL", {triangle});
+        checked().command("pMesh_Delete", "L", {gone});
+        mistakes = {{gone, k}, {5, k}, {m.values["Vec3[]"], k}, {m.values["Vec3"], k}, {kvt::word(freed), k}, {m.values["Mesh"] + 16, k}};
+        if (!p.optional) mistakes.push_back({0, k});
+      } else if (p.is_array()) {  // not the handle an array of its kind was made under
+        mistakes = {{gone_array, k}, {5, k}, {m.values["Vec3[]"] + 12, k}, {m.values["Vec3"], k}, {kvt::word(freed), k}, {m.values["Mesh"], k}};
         if (p.kind != "Array" || !p.extent.empty()) mistakes.push_back({m.values[p.kind == "Vec2[]" ? "Vec3[]" : "Vec2[]"], k});
         if (!p.optional) mistakes.push_back({0, k});
       } else if (p.is_handle()) {
@@ -274,8 +281,8 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
           if (m.sizes[t] < m.bytes_of(p)) mistakes.push_back({m.values[m.kinds[t]], k});
         }
         // An element of a deleted array, past a live one's end, in its bookkeeping,
-        // and an element of each kind smaller than the argument needs.
-        mistakes.push_back({gone_array + 12, k});
+        // and an element of each kind smaller than the argument needs; a mesh.
+        mistakes.insert(mistakes.end(), {{gone_array + 12, k}, {m.values["Mesh"], k}});
         if (!deletes) {
           mistakes.insert(mistakes.end(), {{m.values["Mat4"] + 2, k}, {m.values["Mat4[]"] + 3 * 64, k}, {m.values["Vec3[]"] + 3 * 12 + 8, k},
                                            {m.values["Vec3[]"] - 8, k}});
@@ -333,7 +340,9 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
       if (!p.is_handle() || deletes) continue;
       static float own[32];
       std::vector<std::uint32_t> fits;
-      if (p.is_array()) {
+      if (p.kind == "Mesh") {
+        fits = {m.values["Mesh"]};
+      } else if (p.is_array()) {
         for (const char* k : m.arrays) {
           if ((p.kind == "Array" && p.extent.empty()) || p.kind == std::string(k) + "[]") fits.push_back(m.values[std::string(k) + "[]"]);
         }

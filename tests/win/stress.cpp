@@ -160,6 +160,14 @@ int main(int argc, char** argv) {
       values.add(std::string(a.kind) + "[]", kvt::call(plugin.address(std::string(a.kind) + "_MakeArray"), {n}), n * a.bytes);
     }
   }
+  // Two meshes of one triangle each (the checked build's arrays make one triangle:
+  // a refit with any of them is valid), their corners' array freed once made.
+  for (int i = 0; i < 2; ++i) {
+    const std::uint32_t corners = kvt::call(plugin.address("Vec3_MakeArray"), {3});
+    for (int k = 0; k < 9; ++k) kvt::as_pointer(corners)[k] = float(k * (i + 1) % 7) - 2.5f;
+    values.add("Mesh", kvt::call(plugin.address("Mesh_Make"), {corners}), 0);
+    kvt::call(plugin.address("Array_Delete"), {corners});
+  }
   const kvt::CallEnv environments[] = {{0x027F, 0x1F80, 0}, {0x007F, 0x1F80, 4}, {0x037F, 0x9FC0, 8}, {0x027F, 0x1F80, 12}};
   Call call;
   // FNV-1a over each call's export, what it returned (for a new value only whether
@@ -219,10 +227,11 @@ int main(int argc, char** argv) {
         if (call.of->effect != Effect::Deletes) mix(reinterpret_cast<void*>(r.at), r.bytes);
       }
     }
-    // A new array is freed at once: the stress run keeps its own.
+    // A new array or mesh is freed at once: the stress run keeps its own.
     if (out.result && call.of->name.find("_MakeArray") != std::string::npos) {
       kvt::call(plugin.address("Array_Delete"), {out.result});
     }
+    if (out.result && call.of->name == "Mesh_Make") kvt::call(plugin.address("Mesh_Delete"), {out.result});
     builder.settle(call, out.result);
     // Keep a few values of each pool: release the oldest beyond six.
     if (call.of->effect == Effect::Makes && values.pooled(call.of->pool) > 6) {
