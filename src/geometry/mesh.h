@@ -20,7 +20,7 @@ namespace kv::geometry {
 
 // A node of the hierarchy: its box (float corners holding every corner below it),
 // and either its two children (count 0: nodes `first` and `first` + 1) or its
-// triangles (count 1 to 4 from position `first`).
+// triangles (count 1 to kLeafTriangles from position `first`).
 struct Node {
   float lo[3];
   std::uint32_t first;
@@ -29,7 +29,8 @@ struct Node {
 };
 static_assert(sizeof(Node) == 32, "a node is 32 bytes");
 
-inline constexpr int kLeafTriangles = 4;  // a leaf holds at most this many
+inline constexpr int kLeafTriangles = 8;  // a leaf holds at most this many
+inline constexpr std::uint32_t kPad = 1;   // node 1 is no node: it puts the pairs of children on even places
 inline constexpr int kMaxDepth = 60;      // the build keeps the hierarchy this shallow
 
 struct Mesh {

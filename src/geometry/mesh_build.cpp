@@ -2,6 +2,8 @@
 // triangle centres (each split the one of 16 bins on each axis that least costs
 // area × triangles on either side), leaves of at most four triangles; refitting
 // it to moved corners; freeing it.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,26 +16,44 @@ namespace kv::geometry {
 namespace {
 
 constexpr int kBins = 16;
+constexpr std::uint32_t kSmall = 16;  // ranges of this many or fewer are halved about their middle centre
 constexpr float kInf = __builtin_inff();
 
-// One triangle while the hierarchy is built: its box and its number in the array.
-struct Item {
-  float lo[3], hi[3];
-  std::uint32_t triangle;
-  float centre(int axis) const { return (lo[axis] + hi[axis]) * 0.5f; }
-};
-
+// A box in SSE lanes (x, y, z and a fourth lane of no meaning): empty, it is
+// +∞ to −∞.
 struct Box {
-  float lo[3] = {kInf, kInf, kInf}, hi[3] = {-kInf, -kInf, -kInf};
-  void grow(const float* l, const float* h) {
-    for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], l[i]), hi[i] = std::max(hi[i], h[i]);
+  __m128 lo = _mm_set1_ps(kInf), hi = _mm_set1_ps(-kInf);
+  void grow(__m128 l, __m128 h) { lo = _mm_min_ps(lo, l), hi = _mm_max_ps(hi, h); }
+  void grow(const Box& b) { grow(b.lo, b.hi); }
+  float at(__m128 v, int i) const {
+    float f[4];
+    _mm_storeu_ps(f, v);
+    return f[i];
   }
   // Half the surface area; 0 for an empty box.
-  double area() const {
-    if (!(lo[0] <= hi[0])) return 0;
-    const double x = double(hi[0]) - lo[0], y = double(hi[1]) - lo[1], z = double(hi[2]) - lo[2];
-    return x * y + y * z + z * x;
+  float area() const {
+    const __m128 e = _mm_max_ps(_mm_sub_ps(hi, lo), _mm_setzero_ps());
+    float f[4];
+    _mm_storeu_ps(f, e);
+    return f[0] * f[1] + f[1] * f[2] + f[2] * f[0];
   }
+  void store(float* l, float* h) const {
+    float f[4];
+    _mm_storeu_ps(f, lo), std::memcpy(l, f, 12);
+    _mm_storeu_ps(f, hi), std::memcpy(h, f, 12);
+  }
+};
+
+// One triangle while the hierarchy is built: its box, its number in the array
+// in the fourth lane of lo (a bit pattern, kept out of all arithmetic: as a float
+// it is a denormal, which the processor is slow to add).
+struct Item {
+  __m128 lo, hi;
+  __m128 centre() const {
+    const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+    return _mm_mul_ps(_mm_add_ps(_mm_and_ps(lo, xyz), _mm_and_ps(hi, xyz)), _mm_set1_ps(0.5f));
+  }
+  std::uint32_t triangle() const { return std::uint32_t(_mm_cvtsi128_si32(_mm_castps_si128(_mm_shuffle_ps(lo, lo, 3)))); }
 };
 
 bool finite_triangle(const float* f) {
@@ -44,11 +64,11 @@ bool finite_triangle(const float* f) {
 }
 
 // The box of a triangle's corners (the corners are floats: the box holds them exactly).
-void triangle_box(const float* f, float* lo, float* hi) {
-  for (int i = 0; i < 3; ++i) {
-    lo[i] = std::min(std::min(f[i], f[3 + i]), f[6 + i]);
-    hi[i] = std::max(std::max(f[i], f[3 + i]), f[6 + i]);
-  }
+Box triangle_box(const float* f) {
+  const __m128 a = _mm_setr_ps(f[0], f[1], f[2], 0), b = _mm_setr_ps(f[3], f[4], f[5], 0), c = _mm_setr_ps(f[6], f[7], f[8], 0);
+  Box box;
+  box.lo = _mm_min_ps(_mm_min_ps(a, b), c), box.hi = _mm_max_ps(_mm_max_ps(a, b), c);
+  return box;
 }
 
 // A growing list of nodes on the private heap.
@@ -68,82 +88,142 @@ struct Nodes {
   }
 };
 
-// Where to split items [begin, end): the position of the first item of the right
-// half after they are reordered. Falls back to halving by count when the centres
-// cannot be told apart, or when the hierarchy grows too deep.
-std::uint32_t split(Item* items, std::uint32_t begin, std::uint32_t end, int depth) {
-  float clo[3] = {kInf, kInf, kInf}, chi[3] = {-kInf, -kInf, -kInf};
-  for (std::uint32_t k = begin; k < end; ++k) {
-    for (int i = 0; i < 3; ++i) clo[i] = std::min(clo[i], items[k].centre(i)), chi[i] = std::max(chi[i], items[k].centre(i));
-  }
-  const std::uint32_t middle = begin + (end - begin) / 2;
-  if (depth > kMaxDepth - 24) return middle;  // halving from here on keeps the depth within kMaxDepth
-  double best = __builtin_inf();
-  int best_axis = -1, best_bin = 0;
-  double scale[3];
-  for (int axis = 0; axis < 3; ++axis) {
-    const double extent = double(chi[axis]) - clo[axis];
-    if (!(extent > 0)) continue;
-    scale[axis] = kBins / extent;
-    Box bins[kBins];
-    std::uint32_t counts[kBins] = {};
-    for (std::uint32_t k = begin; k < end; ++k) {
-      const int b = std::min(kBins - 1, int((items[k].centre(axis) - double(clo[axis])) * scale[axis]));
-      bins[b].grow(items[k].lo, items[k].hi), ++counts[b];
-    }
-    // The areas and counts left of each split, then right of it.
-    double left_area[kBins];
-    std::uint32_t left_count[kBins];
-    Box left;
-    std::uint32_t n = 0;
-    for (int b = 0; b < kBins - 1; ++b) {
-      left.grow(bins[b].lo, bins[b].hi), n += counts[b];
-      left_area[b] = left.area(), left_count[b] = n;
-    }
-    Box right;
-    n = 0;
-    for (int b = kBins - 1; b > 0; --b) {
-      right.grow(bins[b].lo, bins[b].hi), n += counts[b];
-      if (left_count[b - 1] == 0 || n == 0) continue;
-      const double cost = left_area[b - 1] * left_count[b - 1] + right.area() * n;
-      if (cost < best) best = cost, best_axis = axis, best_bin = b;
-    }
-  }
-  if (best_axis < 0) return middle;
-  const int axis = best_axis;
-  Item* cut = std::partition(items + begin, items + end, [&](const Item& it) {
-    return std::min(kBins - 1, int((it.centre(axis) - double(clo[axis])) * scale[axis])) < best_bin;
-  });
-  const std::uint32_t at = std::uint32_t(cut - items);
-  return at == begin || at == end ? middle : at;
+// Items [begin, end) with their box and the box of their centres, as a node of
+// the hierarchy to come.
+struct Range {
+  std::uint32_t node, begin, end;
+  int depth;
+  Box box, centres;
+};
+
+void measure_range(const Item* items, Range& r) {
+  r.box = Box{}, r.centres = Box{};
+  for (std::uint32_t k = r.begin; k < r.end; ++k) r.box.grow(items[k].lo, items[k].hi), r.centres.grow(items[k].centre(), items[k].centre());
 }
 
-// The hierarchy over items [0, count): nodes in the order they are made, each
+// Splits r's items into two ranges (reordering them): at the bin boundary of
+// least cost, the items binned on all three axes in one pass, the halves' boxes
+// gathered from their bins and their centres' boxes as they are reordered; by
+// halving the count where the centres cannot be told apart, or where the
+// hierarchy grows too deep.
+void split(Item* items, const Range& r, Range& left, Range& right) {
+  left = {0, r.begin, r.begin, r.depth + 1, {}, {}}, right = {0, r.begin, r.end, r.depth + 1, {}, {}};
+  const __m128 extent = _mm_sub_ps(r.centres.hi, r.centres.lo);
+  const __m128 wide = _mm_cmpgt_ps(extent, _mm_setzero_ps());
+  const __m128 scale = _mm_and_ps(wide, _mm_div_ps(_mm_set1_ps(float(kBins) * 0.99999f), extent));
+  const __m128i top = _mm_set1_epi32(kBins - 1);
+  const auto bins_of = [&](const Item& it) {  // the item's bin on each axis, 0 where the centres do not spread
+    const __m128i b = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(it.centre(), r.centres.lo), scale));
+    const __m128i over = _mm_cmpgt_epi32(b, top);
+    return _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, b));
+  };
+  if ((_mm_movemask_ps(wide) & 7) && r.end - r.begin <= kSmall) {  // halves about the middle centre along the widest axis
+    float e[4];
+    _mm_storeu_ps(e, extent);
+    const int i = e[0] >= e[1] ? (e[0] >= e[2] ? 0 : 2) : (e[1] >= e[2] ? 1 : 2);
+    const std::uint32_t middle = r.begin + (r.end - r.begin) / 2;
+    const auto along = [i](const Item& it) {
+      float c[4];
+      _mm_storeu_ps(c, it.centre());
+      return c[i];
+    };
+    std::nth_element(items + r.begin, items + middle, items + r.end, [&](const Item& a, const Item& b) { return along(a) < along(b); });
+    left.end = right.begin = middle;
+    measure_range(items, left), measure_range(items, right);
+    return;
+  }
+  if ((_mm_movemask_ps(wide) & 7) && r.depth <= kMaxDepth - 24) {  // halving below this depth keeps the depth within kMaxDepth
+    // Two sets of bins, for items at even and odd places, merged after: neighbours
+    // often fall in one bin, and each would wait for the other's update of it.
+    Box boxes[3][kBins], odd[3][kBins];
+    std::uint32_t counts[3][kBins] = {}, odd_counts[3][kBins] = {};
+    std::uint32_t k = r.begin;
+    for (; k + 1 < r.end; k += 2) {
+      alignas(16) std::int32_t b[4], c[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(c), bins_of(items[k + 1]));
+      for (int i = 0; i < 3; ++i) {
+        boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
+        odd[i][c[i]].grow(items[k + 1].lo, items[k + 1].hi), ++odd_counts[i][c[i]];
+      }
+    }
+    for (; k < r.end; ++k) {
+      alignas(16) std::int32_t b[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
+      for (int i = 0; i < 3; ++i) boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
+    }
+    for (int i = 0; i < 3; ++i) {
+      for (int b = 0; b < kBins; ++b) boxes[i][b].grow(odd[i][b]), counts[i][b] += odd_counts[i][b];
+    }
+    float best = kInf;
+    int best_axis = -1, best_bin = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (!(_mm_movemask_ps(wide) >> i & 1)) continue;
+      // The areas and counts left of each boundary, then right of it.
+      float left_area[kBins];
+      std::uint32_t left_count[kBins];
+      Box l;
+      std::uint32_t n = 0;
+      for (int b = 0; b < kBins - 1; ++b) {
+        l.grow(boxes[i][b]), n += counts[i][b];
+        left_area[b] = l.area(), left_count[b] = n;
+      }
+      Box rb;
+      n = 0;
+      for (int b = kBins - 1; b > 0; --b) {
+        rb.grow(boxes[i][b]), n += counts[i][b];
+        if (left_count[b - 1] == 0 || n == 0) continue;
+        const float cost = left_area[b - 1] * float(left_count[b - 1]) + rb.area() * float(n);
+        if (cost < best) best = cost, best_axis = i, best_bin = b;
+      }
+    }
+    if (best_axis >= 0) {
+      const int i = best_axis;
+      std::uint32_t lo = r.begin, hi = r.end;
+      alignas(16) std::int32_t b[4];
+      while (lo < hi) {  // items of bins below best_bin first
+        _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[lo]));
+        if (b[i] < best_bin) {
+          left.centres.grow(items[lo].centre(), items[lo].centre()), ++lo;
+        } else {
+          right.centres.grow(items[lo].centre(), items[lo].centre()), std::swap(items[lo], items[--hi]);
+        }
+      }
+      left.end = right.begin = lo;
+      for (int k = 0; k < kBins; ++k) (k < best_bin ? left : right).box.grow(boxes[i][k]);
+      return;
+    }
+  }
+  left.end = right.begin = r.begin + (r.end - r.begin) / 2;
+  measure_range(items, left), measure_range(items, right);
+}
+
+// The hierarchy over items [0, count): the root, a node that pads the children
+// that follow it into pairs on even places (a pair shares a 64-byte line), each
 // node's children after it. False without memory.
 bool build(Item* items, std::uint32_t count, Nodes& nodes) {
-  struct Range {
-    std::uint32_t node, begin, end;
-    int depth;
-  } stack[2 * kMaxDepth + 2];
+  Range stack[2 * kMaxDepth + 2];
   int top = 0;
-  if (!nodes.add(1)) return false;
-  stack[top++] = {0, 0, count, 0};
+  if (!nodes.add(2)) return false;
+  nodes.at[kPad] = Node{{kInf, kInf, kInf}, 0, {-kInf, -kInf, -kInf}, 0};
+  stack[top] = {0, 0, count, 0, {}, {}};
+  measure_range(items, stack[top++]);
   while (top > 0) {
     const Range r = stack[--top];
-    Box box;
-    for (std::uint32_t k = r.begin; k < r.end; ++k) box.grow(items[k].lo, items[k].hi);
     Node& n = nodes.at[r.node];
-    std::memcpy(n.lo, box.lo, sizeof n.lo), std::memcpy(n.hi, box.hi, sizeof n.hi);
+    r.box.store(n.lo, n.hi);
     if (r.end - r.begin <= std::uint32_t(kLeafTriangles)) {
       n.first = r.begin, n.count = r.end - r.begin;
       continue;
     }
-    const std::uint32_t at = split(items, r.begin, r.end, r.depth);
-    const std::uint32_t left = nodes.count;
+    Range left, right;
+    split(items, r, left, right);
+    const std::uint32_t first = nodes.count;
     if (!nodes.add(2)) return false;
-    nodes.at[r.node].first = left, nodes.at[r.node].count = 0;  // the add may have moved the nodes
-    stack[top++] = {left + 1, at, r.end, r.depth + 1};
-    stack[top++] = {left, r.begin, at, r.depth + 1};
+    nodes.at[r.node].first = first, nodes.at[r.node].count = 0;  // the add may have moved the nodes
+    left.node = first, right.node = first + 1;
+    stack[top++] = right;
+    stack[top++] = left;
   }
   return true;
 }
@@ -154,17 +234,12 @@ void measure(Mesh& m, const float* corners, std::uint32_t points) {
   points_aabb(reinterpret_cast<const dx::Vec3*>(corners), points, m.lo, m.hi);
   Box box;
   for (std::uint32_t p = 0; p < m.in_tree; ++p) {
-    const float* f = m.corners + 9 * p;
-    if (!finite_triangle(f)) continue;
-    float lo[3], hi[3];
-    triangle_box(f, lo, hi);
-    box.grow(lo, hi);
+    if (finite_triangle(m.corners + 9 * p)) box.grow(triangle_box(m.corners + 9 * p));
   }
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  if (box.area() > 0 || _mm_movemask_ps(_mm_cmple_ps(box.lo, box.hi)) & 1) box.store(lo, hi);
   m.reach = 0;
-  for (int i = 0; i < 3; ++i) {
-    const double lo = box.lo[0] <= box.hi[0] ? box.lo[i] : 0, hi = box.lo[0] <= box.hi[0] ? box.hi[i] : 0;
-    m.centre[i] = (lo + hi) / 2, m.reach = std::max(m.reach, (hi - lo) / 2);
-  }
+  for (int i = 0; i < 3; ++i) m.centre[i] = (double(lo[i]) + hi[i]) / 2, m.reach = std::max(m.reach, (double(hi[i]) - lo[i]) / 2);
 }
 
 // The side list for corners as `source` gives them (by triangle number): the
@@ -188,24 +263,31 @@ bool list_sides(Mesh& m, const float* source) {
 // empty), a node's over its children's. Children come after their parent.
 void fit(Mesh& m) {
   for (std::uint32_t k = m.nodes; k-- > 0;) {
+    if (k == kPad) continue;
     Node& n = m.node[k];
     Box box;
     if (n.count) {
       for (std::uint32_t p = n.first; p < n.first + n.count; ++p) {
-        const float* f = m.corners + 9 * p;
-        if (!finite_triangle(f)) continue;
-        float lo[3], hi[3];
-        triangle_box(f, lo, hi);
-        box.grow(lo, hi);
+        if (finite_triangle(m.corners + 9 * p)) box.grow(triangle_box(m.corners + 9 * p));
       }
     } else {
-      box.grow(m.node[n.first].lo, m.node[n.first].hi), box.grow(m.node[n.first + 1].lo, m.node[n.first + 1].hi);
+      for (const Node* c : {&m.node[n.first], &m.node[n.first + 1]}) box.grow(_mm_setr_ps(c->lo[0], c->lo[1], c->lo[2], 0), _mm_setr_ps(c->hi[0], c->hi[1], c->hi[2], 0));
     }
-    std::memcpy(n.lo, box.lo, sizeof n.lo), std::memcpy(n.hi, box.hi, sizeof n.hi);
+    box.store(n.lo, n.hi);
   }
 }
 
 std::size_t rounded(std::size_t bytes) { return (bytes + 15) / 16 * 16; }
+
+// The corners of each position from the array, by the triangle's number: reads
+// all over the array for a soup, asked of memory some triangles ahead.
+void copy_corners(Mesh& m, const float* source) {
+  constexpr std::uint32_t kAhead = 16;
+  for (std::uint32_t p = 0; p < m.triangles; ++p) {
+    if (p + kAhead < m.triangles) _mm_prefetch(reinterpret_cast<const char*>(source + 9 * std::size_t(m.index[p + kAhead])), _MM_HINT_T0);
+    std::memcpy(m.corners + 9 * p, source + 9 * std::size_t(m.index[p]), 36);
+  }
+}
 
 }  // namespace
 
@@ -224,16 +306,18 @@ Handle mesh_make(Handle corners) {
   if (!items) return 0;
   for (std::uint32_t t = 0, k = 0; t < triangles; ++t) {
     if (!finite_triangle(source + 9 * t)) continue;
-    triangle_box(source + 9 * t, items[k].lo, items[k].hi);
-    items[k++].triangle = t;
+    const Box box = triangle_box(source + 9 * t);
+    const __m128 number = _mm_castsi128_ps(_mm_cvtsi32_si128(std::int32_t(t)));
+    items[k++] = {_mm_shuffle_ps(box.lo, _mm_unpacklo_ps(_mm_movehl_ps(box.lo, box.lo), number), _MM_SHUFFLE(1, 0, 1, 0)), box.hi};
   }
   Nodes nodes;
   if (in_tree && !(nodes.reserve(std::max<std::uint32_t>(in_tree * 2 / 3, 16)) && build(items, in_tree, nodes))) {
     platform::heap_free(nodes.at), platform::heap_free(items);
     return 0;
   }
-  const std::size_t header = rounded(sizeof(Mesh)), node_bytes = rounded(std::size_t(nodes.count) * sizeof(Node));
-  const std::size_t corner_bytes = rounded(std::size_t(triangles) * 36), index_bytes = std::size_t(triangles) * 4;
+  const std::size_t header = rounded(sizeof(Mesh)) + 48, node_bytes = rounded(std::size_t(nodes.count) * sizeof(Node));
+  // Three triangles of room after the corners: a leaf's lanes read four triangles whatever its count.
+  const std::size_t corner_bytes = rounded(std::size_t(triangles + 3) * 36), index_bytes = std::size_t(triangles) * 4;
   const Handle h = frame::mesh_block_make(triangles, header + node_bytes + corner_bytes + index_bytes);
   if (!h) {
     platform::heap_free(nodes.at), platform::heap_free(items);
@@ -242,16 +326,17 @@ Handle mesh_make(Handle corners) {
   auto* m = reinterpret_cast<Mesh*>(h);
   *m = Mesh{};
   m->triangles = triangles, m->in_tree = in_tree, m->nodes = nodes.count;
-  m->node = reinterpret_cast<Node*>(h + header);
+  m->node = reinterpret_cast<Node*>((h + rounded(sizeof(Mesh)) + 63) / 64 * 64);  // a pair of children on one line
   m->corners = reinterpret_cast<float*>(h + header + node_bytes);
   m->index = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes);
   if (nodes.count) std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
-  for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle;
+  for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle();
   platform::heap_free(nodes.at), platform::heap_free(items);
   for (std::uint32_t t = 0, p = in_tree; t < triangles; ++t) {
     if (!finite_triangle(source + 9 * t)) m->index[p++] = t;
   }
-  for (std::uint32_t p = 0; p < triangles; ++p) std::memcpy(m->corners + 9 * p, source + 9 * m->index[p], 36);
+  copy_corners(*m, source);
+  std::memset(m->corners + 9 * triangles, 0, 3 * 36);
   if (!list_sides(*m, source)) {
     frame::mesh_block_delete(h);
     return 0;
@@ -266,7 +351,7 @@ bool mesh_refit(Handle handle, Handle corners) {
   if (!m || !a || a->count / 3 != m->triangles) return false;
   const float* source = a->elements<float>();
   if (!list_sides(*m, source)) return false;
-  for (std::uint32_t p = 0; p < m->triangles; ++p) std::memcpy(m->corners + 9 * p, source + 9 * m->index[p], 36);
+  copy_corners(*m, source);
   fit(*m);
   measure(*m, source, 3 * m->triangles);
   return true;

@@ -7,8 +7,11 @@
 // triangle.
 #include "geometry/meshes.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 
+#include "dx/cpu.h"
 #include "dx/wide.h"
 #include "frame/arrays.h"
 #include "geometry/mesh.h"
@@ -38,69 +41,154 @@ void every(const Mesh& m, Test test) {
   for (std::uint32_t p = 0; p < m.triangles; ++p) test(p);
 }
 
-// A depth-first walk: `reach(node)` gives a node's key (its entry t, its
-// distance) or +∞ where it cannot hold an answer; `bound()` the largest key still
-// worth a visit; `leaf(position)` tests a triangle and returns true to stop.
-// Children are visited nearest first.
-template <class Reach, class Bound, class Leaf>
-void walk(const Mesh& m, Reach reach, Bound bound, Leaf leaf) {
+// The two boxes of a pair in double, by axis, one box in each lane.
+struct PairBoxes {
+  __m128d lo[3], hi[3];
+  explicit PairBoxes(const Node* pair) {
+    const __m128 l0 = _mm_loadu_ps(pair[0].lo), l1 = _mm_loadu_ps(pair[1].lo);
+    const __m128 h0 = _mm_loadu_ps(pair[0].hi), h1 = _mm_loadu_ps(pair[1].hi);
+    const __m128 lxy = _mm_unpacklo_ps(l0, l1), lz = _mm_unpackhi_ps(l0, l1);
+    const __m128 hxy = _mm_unpacklo_ps(h0, h1), hz = _mm_unpackhi_ps(h0, h1);
+    lo[0] = _mm_cvtps_pd(lxy), lo[1] = _mm_cvtps_pd(_mm_movehl_ps(lxy, lxy)), lo[2] = _mm_cvtps_pd(lz);
+    hi[0] = _mm_cvtps_pd(hxy), hi[1] = _mm_cvtps_pd(_mm_movehl_ps(hxy, hxy)), hi[2] = _mm_cvtps_pd(hz);
+  }
+};
+
+// A ray against the nodes' boxes, each widened by `slack` on every side: the
+// watertight test decides on corners rounded to floats in the ray's frame, which
+// can take in a ray passing up to 2^-23 of the corners' distance from the origin
+// beside the triangle, and the slabs here are rounded in double. Two boxes at a
+// time (a pair of children, side by side in one line), one in each lane. A zero
+// component of dir has a reciprocal of +∞: its slab is everything or nothing,
+// and the 0 × ∞ of an origin exactly on its bound gives a NaN that the min and
+// max below pass over, keeping the box.
+struct RayBoxes {
+  __m128d below[3], above[3], inv[3];  // origin + slack, origin − slack, 1 / dir, in both lanes
+
+  RayBoxes(const Mesh& m, const Vec3& origin, const Vec3& dir) {
+    double far = 0, size = m.reach;
+    for (int i = 0; i < 3; ++i) {
+      far = std::max(far, __builtin_fabs(origin.c[i] - m.centre[i]));
+      size += __builtin_fabs(origin.c[i]) + __builtin_fabs(m.centre[i]);
+    }
+    const double slack = (far + m.reach) * 0x1p-20 + size * 0x1p-44;
+    for (int i = 0; i < 3; ++i) {
+      below[i] = _mm_set1_pd(origin.c[i] + slack), above[i] = _mm_set1_pd(origin.c[i] - slack);
+      inv[i] = _mm_set1_pd(dir.c[i] == 0 ? kInf : 1 / double(dir.c[i]));
+    }
+  }
+  // The t where the ray enters each widened box of the pair (0 from inside), or
+  // +∞ where it misses it (or the box holds nothing).
+  __m128d entries(const Node* pair) const {
+    const PairBoxes b(pair);
+    const __m128d (&lo)[3] = b.lo, (&hi)[3] = b.hi;
+    __m128d near = _mm_setzero_pd(), far = _mm_set1_pd(kInf);
+    for (int i = 0; i < 3; ++i) {
+      const __m128d t1 = _mm_mul_pd(_mm_sub_pd(lo[i], below[i]), inv[i]), t2 = _mm_mul_pd(_mm_sub_pd(hi[i], above[i]), inv[i]);
+      near = _mm_max_pd(_mm_min_pd(t1, t2), near), far = _mm_min_pd(_mm_max_pd(t1, t2), far);
+    }
+    const __m128d met = _mm_and_pd(_mm_cmple_pd(near, far), _mm_cmple_pd(lo[0], hi[0]));
+    return _mm_or_pd(_mm_and_pd(met, near), _mm_andnot_pd(met, _mm_set1_pd(kInf)));
+  }
+};
+
+// What a node leads to, asked of memory before it is needed: its children, or its
+// triangles. A million triangles do not fit in the caches; this lets the next
+// level's reads overlap the work on this one.
+inline void prefetch(const Mesh& m, const Node& n, double key) {
+  if (!(key < kInf)) return;
+  const char* at = n.count ? reinterpret_cast<const char*>(m.corners + 9 * n.first) : reinterpret_cast<const char*>(m.node + n.first);
+  _mm_prefetch(at, _MM_HINT_T0);
+  _mm_prefetch(at + 64, _MM_HINT_T0);
+}
+
+// A depth-first walk of the hierarchy: `keys(pair)` gives two nodes' keys at once
+// (their entry t, their distance), +∞ where a node cannot hold an answer;
+// `bound()` the largest key still worth a visit; `leaf(first, count)` tests a
+// leaf's triangles and returns true to stop. Children are visited nearest first.
+template <class Keys, class Bound, class Leaf>
+void walk(const Mesh& m, Keys keys, Bound bound, Leaf leaf) {
   if (m.in_tree == 0) return;
   struct Entry {
     std::uint32_t node;
     double key;
   } stack[2 * kMaxDepth + 2];
   int top = 0;
-  const double root = reach(m.node[0]);
+  const double root = _mm_cvtsd_f64(keys(m.node));  // the root and the empty pad node after it
   if (root < kInf) stack[top++] = {0, root};
   while (top > 0) {
     const Entry e = stack[--top];
     if (e.key > bound()) continue;
     const Node& n = m.node[e.node];
     if (n.count) {
-      for (std::uint32_t p = n.first; p < n.first + n.count; ++p) {
-        if (leaf(p)) return;
-      }
+      if (leaf(n.first, n.count)) return;
       continue;
     }
-    const double a = reach(m.node[n.first]), b = reach(m.node[n.first + 1]);
+    const Node* pair = m.node + n.first;
+    const __m128d t = keys(pair);
+    const double a = _mm_cvtsd_f64(t), b = _mm_cvtsd_f64(_mm_unpackhi_pd(t, t));
+    prefetch(m, pair[0], a), prefetch(m, pair[1], b);
     const Entry near{a <= b ? n.first : n.first + 1, std::min(a, b)}, far{a <= b ? n.first + 1 : n.first, std::max(a, b)};
     if (far.key < kInf) stack[top++] = far;
     if (near.key < kInf) stack[top++] = near;
   }
 }
 
-// A ray against the nodes' boxes, each widened by `slack` on every side: the
-// watertight test decides on corners rounded to floats in the ray's frame, which
-// can take in a ray passing up to 2^-23 of the corners' distance from the origin
-// beside the triangle. A zero component of dir is decided by its slab alone.
-struct RayBoxes {
-  double o[3], inv[3], slack;
-  bool zero[3];
+// The squares of the distances from c to both boxes of a pair (+∞ for an empty box).
+__m128d distances2(const Node* pair, const Vec3d& c) {
+  const PairBoxes b(pair);
+  __m128d d2 = _mm_setzero_pd();
+  for (int i = 0; i < 3; ++i) {
+    const __m128d x = _mm_set1_pd(c.c[i]);
+    const __m128d d = _mm_max_pd(_mm_max_pd(_mm_sub_pd(b.lo[i], x), _mm_sub_pd(x, b.hi[i])), _mm_setzero_pd());
+    d2 = _mm_add_pd(d2, _mm_mul_pd(d, d));
+  }
+  return d2;
+}
 
-  RayBoxes(const Mesh& m, const Vec3& origin, const Vec3& dir) {
-    double far = 0;
-    for (int i = 0; i < 3; ++i) {
-      o[i] = origin.c[i], zero[i] = dir.c[i] == 0, inv[i] = zero[i] ? 0 : 1 / double(dir.c[i]);
-      far = std::max(far, __builtin_fabs(o[i] - m.centre[i]));
-    }
-    slack = (far + m.reach) * 0x1p-20;
+// The float after f (+∞ stays): a t below it is at most f.
+float next_up(float f) { return f < __builtin_inff() ? float_of(bits_of(f + 0.0f) + (f >= 0 ? 1 : -1)) : f; }
+
+// A leaf's triangles (from f) through the triangle array's lanes: each
+// hit offered to `best` under its number, or for line of sight, whether one is hit
+// at a t of at most max_t. Two kernels of each, the wide one for AVX.
+template <class V>
+__attribute__((always_inline)) inline void leaf_nearest(const Ray& ray, const float* f, std::uint32_t count,
+                                                        const std::uint32_t* index, Nearest& best) {
+  constexpr std::uint32_t kLanes = sizeof(V) / sizeof(double);
+  for (std::uint32_t k = 0; k < count; k += kLanes) {
+    hit_lanes<V>(ray, f + 9 * k, int(std::min(kLanes, count - k)), next_up(best.bound()),
+                 [&](int i, double t, double wa, double wb, double wc, double sum) { best.consider(index[k + std::uint32_t(i)], t, wa, wb, wc, sum); });
   }
-  // The t where the ray enters the widened box (0 from inside), or +∞ for a miss.
-  double entry(const Node& n) const {
-    if (!(n.lo[0] <= n.hi[0])) return kInf;  // a box with nothing in it
-    double near = 0, far = kInf;
-    for (int i = 0; i < 3; ++i) {
-      const double lo = n.lo[i] - slack, hi = n.hi[i] + slack;
-      if (zero[i]) {
-        if (o[i] < lo || o[i] > hi) return kInf;
-        continue;
-      }
-      const double t1 = (lo - o[i]) * inv[i], t2 = (hi - o[i]) * inv[i];
-      near = std::max(near, std::min(t1, t2)), far = std::min(far, std::max(t1, t2));
-    }
-    return near <= far ? near : kInf;
+}
+
+template <class V>
+__attribute__((always_inline)) inline bool leaf_any(const Ray& ray, const float* f, std::uint32_t count, float max_t) {
+  constexpr std::uint32_t kLanes = sizeof(V) / sizeof(double);
+  bool found = false;
+  for (std::uint32_t k = 0; k < count && !found; k += kLanes) {
+    hit_lanes<V>(ray, f + 9 * k, int(std::min(kLanes, count - k)), next_up(max_t),
+                 [&](int, double t, double, double, double, double) { found = found || (script_t(t) >= 0 && script_t(t) <= max_t); });
   }
+  return found;
+}
+
+struct LeafKernels {
+  void (*nearest)(const Ray&, const float*, std::uint32_t, const std::uint32_t*, Nearest&);
+  bool (*any)(const Ray&, const float*, std::uint32_t, float);
 };
+
+void nearest_two(const Ray& r, const float* f, std::uint32_t n, const std::uint32_t* i, Nearest& b) { leaf_nearest<Two>(r, f, n, i, b); }
+bool any_two(const Ray& r, const float* f, std::uint32_t n, float max_t) { return leaf_any<Two>(r, f, n, max_t); }
+__attribute__((target("avx"))) void nearest_four(const Ray& r, const float* f, std::uint32_t n, const std::uint32_t* i, Nearest& b) {
+  leaf_nearest<Four>(r, f, n, i, b);
+}
+__attribute__((target("avx"))) bool any_four(const Ray& r, const float* f, std::uint32_t n, float max_t) { return leaf_any<Four>(r, f, n, max_t); }
+
+const LeafKernels& leaf_kernels() {
+  static const LeafKernels kernels = dx::cpu_has_avx() ? LeafKernels{nearest_four, any_four} : LeafKernels{nearest_two, any_two};
+  return kernels;
+}
 
 // Past this many of a t's own size beyond the best t, no triangle's t can tie it.
 double beyond(float t) { return double(t) * (1 + 0x1p-20); }
@@ -118,22 +206,14 @@ Nearest nearest_hit(const Mesh& m, Handle origin, Handle dir) {
     every(m, test);
     return best;
   }
+  const LeafKernels& kernels = leaf_kernels();
   const RayBoxes boxes(m, o, d);
-  walk(m, [&](const Node& n) { return boxes.entry(n); }, [&] { return best.index >= 0 ? beyond(best.t) : kInf; },
-       [&](std::uint32_t p) { return test(p), false; });
+  walk(m, [&](const Node* pair) { return boxes.entries(pair); }, [&] { return best.index >= 0 ? beyond(best.t) : kInf; },
+           [&](std::uint32_t first, std::uint32_t count) {
+             return kernels.nearest(ray, m.corners + 9 * first, count, m.index + first, best), false;
+           });
   sides(m, test);
   return best;
-}
-
-// The square of the distance from c to a node's box, in double.
-double box_distance2(const Node& n, const Vec3d& c) {
-  if (!(n.lo[0] <= n.hi[0])) return kInf;
-  double d2 = 0;
-  for (int i = 0; i < 3; ++i) {
-    const double d = std::max(std::max(double(n.lo[i]) - c.c[i], c.c[i] - double(n.hi[i])), 0.0);
-    d2 += d * d;
-  }
-  return d2;
 }
 
 // A triangle's closest point to p, as Vec3_ClosestPointOnTriangle gives it, and
@@ -207,9 +287,11 @@ KV_EXPORT std::int32_t Ray_HitMeshAny(Handle origin, Handle dir, Handle mesh, fl
   }
   for (std::uint32_t k = 0; k < m->side_count && !found; ++k) test(m->side[k]);
   if (found) return 1;
-  const RayBoxes boxes(*m, o, d);
   const double bound = max_t < 0 ? 0 : beyond(max_t);
-  walk(*m, [&](const Node& n) { return boxes.entry(n); }, [&] { return bound; }, test);
+  const LeafKernels& kernels = leaf_kernels();
+  const RayBoxes boxes(*m, o, d);
+  walk(*m, [&](const Node* pair) { return boxes.entries(pair); }, [&] { return bound; },
+           [&](std::uint32_t first, std::uint32_t count) { return found = kernels.any(ray, m->corners + 9 * first, count, max_t); });
   return found;
 }
 
@@ -232,7 +314,13 @@ KV_EXPORT std::int32_t Sphere_HitMesh(Handle centre, float radius, Handle mesh) 
     return lowest;
   }
   const double reach = radius + rounding_near(*m, p), reach2 = reach * reach;
-  walk(*m, [&](const Node& n) { return box_distance2(n, p) <= reach2 ? 0.0 : kInf; }, [] { return 0.0; }, test);
+  walk(*m, [&](const Node* pair) {
+    const __m128d near = _mm_cmple_pd(distances2(pair, p), _mm_set1_pd(reach2));
+    return _mm_andnot_pd(near, _mm_set1_pd(kInf));
+  }, [] { return 0.0; }, [&](std::uint32_t first, std::uint32_t count) {
+    for (std::uint32_t k = first; k < first + count; ++k) test(k);
+    return false;
+  });
   sides(*m, test);
   return lowest;
 }
@@ -259,8 +347,12 @@ KV_EXPORT FloatBits Mesh_ClosestPoint(Handle out, Handle point, Handle mesh) {
     every(*m, test);
   } else {
     const double slack = rounding_near(*m, p);
-    walk(*m, [&](const Node& n) { return sm::sqrt(box_distance2(n, p)); },
-         [&] { return best < 0 ? kInf : beyond(best_d) + slack; }, test);
+    walk(*m, [&](const Node* pair) { return _mm_sqrt_pd(distances2(pair, p)); },
+         [&] { return best < 0 ? kInf : beyond(best_d) + slack; },
+         [&](std::uint32_t first, std::uint32_t count) {
+           for (std::uint32_t k = first; k < first + count; ++k) test(k);
+           return false;
+         });
     sides(*m, test);
   }
   if (best < 0) return bits_of(-1.0f);

@@ -167,6 +167,88 @@ struct Nearest {
   float bound() const { return index >= 0 ? t : __builtin_inff(); }
 };
 
+template <class V>
+struct Narrow;  // the float vector of as many lanes
+template <>
+struct Narrow<Two> {
+  using type = TwoF;
+};
+template <>
+struct Narrow<Four> {
+  using type = FourF;
+};
+
+// One float of as many triangles as V has lanes (triangle i's nine from f + 9·i).
+inline void load(Two& v, const float* f) { v = __builtin_convertvector((TwoF{f[0], f[9]}), Two); }
+inline void load(Four& v, const float* f) { v = __builtin_convertvector((FourF{f[0], f[9], f[18], f[27]}), Four); }
+
+// Bit i set where lane i of a comparison holds.
+using TwoMask = decltype(Two{} < Two{});
+using FourMask = decltype(Four{} < Four{});
+inline int mask(TwoMask m) { return _mm_movemask_pd(__m128d(m)); }
+inline int mask(FourMask m) { return mask(TwoMask{m[0], m[1]}) | mask(TwoMask{m[2], m[3]}) << 2; }
+
+// The lanes' work is inlined into one function per register width, the wide one
+// built for AVX.
+// As many triangles as V has lanes (the first `used` of them counted), every
+// value formed operation for operation as hit_triangle forms it, so that each
+// lane holds hit_triangle's answer. Lanes where hit_triangle would go on to
+// origin_on_triangle (a sum of 0 or not finite) are asked of it; hits whose t as
+// the script gets it is below `bound` are offered to `consider(lane, t, wa, wb,
+// wc, sum)` in lane order.
+template <class V, class Consider>
+__attribute__((always_inline)) inline void hit_lanes(const Ray& ray, const float* f, int used, float bound, Consider consider) {
+  struct L3 {
+    V x, y, z;
+  };
+  constexpr int kLanes = sizeof(V) / sizeof(double);
+  const Pair &o = ray.o, &d = ray.d;
+  const double ox = _mm_cvtsd_f64(o.xy), oy = _mm_cvtsd_f64(_mm_unpackhi_pd(o.xy, o.xy)), oz = _mm_cvtsd_f64(o.z);
+  const auto corner = [&](int i) {
+    L3 c;
+    load(c.x, f + i), load(c.y, f + i + 1), load(c.z, f + i + 2);
+    return L3{c.x - ox, c.y - oy, c.z - oz};
+  };
+  const auto cross = [](const L3& p, const L3& q) {  // as lanes::cross
+    return L3{p.y * q.z - q.y * p.z, -(p.x * q.z - q.x * p.z), p.x * q.y - p.y * q.x};
+  };
+  const auto dot = [](const L3& p, const L3& q) { return (p.x * q.x + p.y * q.y) + p.z * q.z; };  // as lanes::dot
+  const auto splat = [](__m128d x) {  // every lane the low double of x, its sign kept (−0 too)
+    V v;
+    for (int i = 0; i < kLanes; ++i) v[i] = _mm_cvtsd_f64(x);
+    return v;
+  };
+  const L3 D = {splat(d.xy), splat(_mm_unpackhi_pd(d.xy, d.xy)), splat(d.z)};
+  const L3 A = corner(0), B = corner(3), C = corner(6), bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
+  const V wa = dot(D, bc), wb = dot(D, ca), wc = dot(D, ab), sum = (wa + wb) + wc;
+  const V pa[3] = {A.x, A.y, A.z}, pb[3] = {B.x, B.y, B.z}, pc[3] = {C.x, C.y, C.z};
+  const Edges<V> e = edges(pa, pb, pc, ray.shear);
+  const auto edge_on = (e.a == 0) & (e.b == 0) & (e.c == 0);
+  const auto weighed_in = ((wa >= 0) & (wb >= 0) & (wc >= 0)) | ((wa <= 0) & (wb <= 0) & (wc <= 0));
+  const auto tight_in = ((e.a >= 0) & (e.b >= 0) & (e.c >= 0)) | ((e.a <= 0) & (e.b <= 0) & (e.c <= 0));
+  const auto inside = (tight_in & ~edge_on) | (weighed_in & edge_on);
+  const auto odd = (sum == 0) | (sum - sum != 0);
+  const auto flat = ((bc.x + ca.x) + ab.x == 0) & ((bc.y + ca.y) + ab.y == 0) & ((bc.z + ca.z) + ab.z == 0);
+  const V t = dot(A, bc) / sum;
+  // Hits whose t as a float is nearer than the nearest so far, or lanes to ask
+  // hit_triangle: rare, once a near hit is found.
+  const auto at = __builtin_convertvector(t, typename Narrow<V>::type) + 0.0f;
+  const auto nearer = __builtin_convertvector(at < bound, decltype(odd));  // a t beyond floats is ∞: never
+  const int counted = (1 << used) - 1;
+  const int hit = mask(inside & ~flat & ~odd & (t >= 0) & nearer) & counted;
+  const int other = mask(odd) & counted;
+  if (!(hit | other)) return;
+  for (int i = 0; i < kLanes; ++i) {
+    if (other >> i & 1) {
+      const Handle a = Handle(f + 9 * i);
+      const TriangleHit h = hit_triangle(ray, a, a + 12, a + 24);
+      if (h.hit) consider(i, h.t, h.wa, h.wb, h.wc, h.sum);
+    } else if (hit >> i & 1) {
+      consider(i, t[i], wa[i], wb[i], wc[i], sum[i]);
+    }
+  }
+}
+
 // The point of the triangle nearest p, as Vec3_ClosestPointOnTriangle stores it.
 dx::Vec3 closest_on_triangle(const dx::Vec3d& p, const dx::Vec3d& a, const dx::Vec3d& b, const dx::Vec3d& c);
 
