@@ -29,8 +29,12 @@ namespace fake {
 // After `allocations` more successful heap requests, the heap reports no memory;
 // a negative budget lifts the limit.
 void set_allocation_budget(long allocations);
-// Heap blocks allocated and not yet freed.
+// Heap blocks allocated and not yet freed, their bytes, and the most bytes held
+// at once since the last reset.
 long live_allocations();
+std::size_t live_bytes();
+std::size_t peak_bytes();
+void reset_peak();
 // The function `resolve` asks; null resolves nothing.
 void set_resolver(void* (*resolver)(std::uint32_t module, const char* name));
 // The fatal messages shown so far, as "caption|text" lines.

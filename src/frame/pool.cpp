@@ -15,7 +15,7 @@ constexpr std::size_t kBlockBytes = 16384;
 constexpr unsigned kChunkShift = 14;
 static_assert(std::size_t{1} << kChunkShift == kBlockBytes);
 
-struct alignas(16) Block {
+struct Block {  // at the 8-byte alignment the heap gives
   Block* next;  // links of the store's list of open blocks
   Block* prev;
   ElementStore* store;

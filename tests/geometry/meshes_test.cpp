@@ -17,6 +17,7 @@
 #include "geometry/bounds.h"
 #include "geometry/meshes.h"
 #include "geometry/picking.h"
+#include "frame/platform.h"
 #include "support/library.h"
 #include "support/meshes.h"
 #include "support/surface.h"
@@ -153,6 +154,53 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
   EXPECT_GT(hits, queries / 3) << "the rays must hit as well as miss";
   EXPECT_EQ(Mesh_LiveCount(), 0);
   geometry::triangles_kernel = kernels.back();
+}
+
+// Memory: a mesh costs at most 80 bytes a triangle, and twice that while it is
+// built (the native heap counts its bytes); a make or a refit refused memory at
+// any one of its requests gives 0 (or changes nothing) and leaves no block behind.
+TEST_F(Meshes, StayWithinTheirMemoryAndLeaveNothingWhenRefused) {
+  const double turn[3][3] = {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, origin[3] = {0, 0, 0};
+  for (const int cells : {300, 4}) {
+    const std::vector<float> c = meshes::grid(cells, 1, turn, origin).corners();
+    const std::int32_t points = std::int32_t(c.size() / 3);
+    const Handle corners = Vec3_MakeArray(points);
+    std::copy(c.begin(), c.end(), at(corners));
+    if (cells > 4) {
+      platform::fake::reset_peak();
+      const std::size_t before = platform::fake::live_bytes();
+      const Handle mesh = Mesh_Make(corners);
+      const double triangles = points / 3.0;
+      EXPECT_LE(double(platform::fake::live_bytes() - before) / triangles, 80) << "bytes a triangle";
+      EXPECT_LE(double(platform::fake::peak_bytes() - before) / triangles, 160) << "bytes a triangle while built";
+      Mesh_Delete(mesh);
+      Array_Delete(corners);
+      continue;
+    }
+    const float o[3] = {1.5f, 1.25f, 2}, d[3] = {0.125f, -0.25f, -1};
+    for (long budget = 0;; ++budget) {
+      const long live = platform::fake::live_allocations();
+      platform::fake::set_allocation_budget(budget);
+      const Handle mesh = Mesh_Make(corners);
+      platform::fake::set_allocation_budget(-1);
+      if (!mesh) {
+        ASSERT_EQ(platform::fake::live_allocations(), live) << "a make refused its request " << budget;
+        continue;
+      }
+      float before[3], after[3];
+      const std::int32_t hit = Ray_HitMesh(h(o), h(d), mesh, h(before));
+      at(corners)[4] = NAN;  // a refit needs a side list
+      platform::fake::set_allocation_budget(0);
+      Mesh_Refit(mesh, corners);
+      platform::fake::set_allocation_budget(-1);
+      EXPECT_EQ(Ray_HitMesh(h(o), h(d), mesh, h(after)), hit) << "a refused refit changes nothing";
+      EXPECT_EQ(std::memcmp(before, after, sizeof before), 0);
+      Mesh_Delete(mesh);
+      EXPECT_EQ(platform::fake::live_allocations(), live);
+      break;
+    }
+    Array_Delete(corners);
+  }
 }
 
 }  // namespace
