@@ -43,4 +43,10 @@ inline constexpr double kArcNearX = 0.9;
 // span the triangle, and the tangent and binormal are left undivided.
 inline constexpr double kTangentSingular = 0.0001;
 
+// Meshes: two triangles sharing an edge whose planes meet at less than this many
+// degrees (turned to agree across the edge) are one surface there. A sphere that
+// touches the edge, or a corner all of whose edges are such, takes the triangle's
+// normal: it rolls over the seams of a floor or a ramp instead of catching on them.
+inline constexpr double kSmoothEdge = 5.0;
+
 }  // namespace kv::tolerance

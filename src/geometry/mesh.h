@@ -30,7 +30,8 @@ struct Node {
 static_assert(sizeof(Node) == 32, "a node is 32 bytes");
 
 inline constexpr int kLeafTriangles = 8;  // a leaf holds at most this many
-inline constexpr std::uint32_t kPad = 1;   // node 1 is no node: it puts the pairs of children on even places
+inline constexpr std::uint32_t kPad = 1;
+inline constexpr std::uint32_t kNoNeighbour = 0xFFFFFFFFu;   // node 1 is no node: it puts the pairs of children on even places
 inline constexpr int kMaxDepth = 60;      // the build keeps the hierarchy this shallow
 
 struct Mesh {
@@ -42,6 +43,9 @@ struct Mesh {
   Node* node;                // node 0 is the root (none when in_tree is 0)
   float* corners;            // nine floats a triangle, by position
   std::uint32_t* index;      // the triangle's number in the array, by position
+  std::uint32_t* neighbour;  // by position and edge k (corners k, k + 1): the position sharing it × 2, + 1 where
+                             // the two wind alike; kNoNeighbour where no one other triangle shares it
+  std::uint8_t* smooth;      // by position: bit k, edge k inside a surface; bit 3 + k, corner k
   dx::Vec3 lo, hi;           // the box of the corners, as Vec3_ArrayAABB gives it
   double centre[3], reach;   // the middle of the finite corners' box, and the largest distance from it along an axis
 
@@ -58,5 +62,10 @@ Handle mesh_make(Handle corners);
 // (nothing changed) when the array is not a Vec3 array of as many whole triangles.
 bool mesh_refit(Handle mesh, Handle corners);
 void mesh_delete(Handle mesh);
+
+// The edges the triangles share (at make: false without memory for the work) and
+// which edges and corners lie inside a surface (at make and refit).
+bool link_edges(Mesh& m);
+bool smooth_edges(Mesh& m);
 
 }  // namespace kv::geometry

@@ -319,8 +319,9 @@ Handle mesh_make(Handle corners) {
   }
   const std::size_t header = rounded(sizeof(Mesh)) + 48, node_bytes = rounded(std::size_t(nodes.count) * sizeof(Node));
   // Three triangles of room after the corners: a leaf's lanes read four triangles whatever its count.
-  const std::size_t corner_bytes = rounded(std::size_t(triangles + 3) * 36), index_bytes = std::size_t(triangles) * 4;
-  const Handle h = frame::mesh_block_make(triangles, header + node_bytes + corner_bytes + index_bytes);
+  const std::size_t corner_bytes = rounded(std::size_t(triangles + 3) * 36), index_bytes = rounded(std::size_t(triangles) * 4);
+  const std::size_t neighbour_bytes = std::size_t(triangles) * 12, smooth_bytes = triangles;
+  const Handle h = frame::mesh_block_make(triangles, header + node_bytes + corner_bytes + index_bytes + neighbour_bytes + smooth_bytes);
   if (!h) {
     platform::heap_free(nodes.at), platform::heap_free(item_block);
     return 0;
@@ -331,6 +332,8 @@ Handle mesh_make(Handle corners) {
   m->node = reinterpret_cast<Node*>((h + rounded(sizeof(Mesh)) + 63) / 64 * 64);  // a pair of children on one line
   m->corners = reinterpret_cast<float*>(h + header + node_bytes);
   m->index = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes);
+  m->neighbour = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes + index_bytes);
+  m->smooth = reinterpret_cast<std::uint8_t*>(h + header + node_bytes + corner_bytes + index_bytes + neighbour_bytes);
   if (nodes.count) std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
   for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle();
   platform::heap_free(nodes.at), platform::heap_free(item_block);
@@ -339,7 +342,8 @@ Handle mesh_make(Handle corners) {
   }
   copy_corners(*m, source);
   std::memset(m->corners + 9 * triangles, 0, 3 * 36);
-  if (!list_sides(*m, source)) {
+  if (!list_sides(*m, source) || !link_edges(*m) || !smooth_edges(*m)) {
+    platform::heap_free(m->side);
     frame::mesh_block_delete(h);
     return 0;
   }
@@ -355,6 +359,7 @@ bool mesh_refit(Handle handle, Handle corners) {
   if (!list_sides(*m, source)) return false;
   copy_corners(*m, source);
   fit(*m);
+  smooth_edges(*m);  // without memory for the walk, the surface's edges stay as they were
   measure(*m, source, 3 * m->triangles);
   return true;
 }
