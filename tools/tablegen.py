@@ -25,7 +25,7 @@ ARRAYS = ["Vec2[]", "Vec3[]", "Vec4[]", "Mat4[]", "Float[]", "Array"]  # an arra
 HANDLES = ["Vec2", "Vec3", "Vec4", "Quat", "Plane", "Mat4", "Frustum", "ViewPort"] + ARRAYS + ["Mesh", "Value"]
 INTEGERS = ["Int", "Index", "Element", "Row", "Column", "Object", "Camera", "Flag", "Selector"]
 FLOATS = ["Float", "Radians", "Degrees", "Param"]
-TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "AABB", "Object", "Float", "Mesh",
+TYPES = ["Vec2", "Vec3", "Vec4", "Mat4", "Quat", "Plane", "Frustum", "ViewPort", "Ray", "Sphere", "Ellipsoid", "AABB", "Object", "Float", "Mesh",
          "Array"]
 
 KIND_WORDS = {
@@ -70,10 +70,25 @@ class Param:
         self.written = "!" in name
         self.optional = "?" in name
         self.name = name.rstrip("!?")
+        # "Kind~direction": a vector of some length, finite; "Kind=LOW..HIGH": a number
+        # within that range.
+        self.direction = kind.endswith("~direction")
+        kind = kind[:-len("~direction")] if self.direction else kind
+        kind, _, bounds = kind.partition("=")
+        self.bounds = None
+        if bounds:
+            m = re.match(r"^(-?[\d.]+)\.\.(-?[\d.]+)$", bounds)
+            if not m:
+                raise TableError(f"cannot read the range of {word}")
+            self.bounds = (float(m.group(1)), float(m.group(2)))
         # "Kind@N": the command touches the first N bytes; "Kind@arg": up to the float
         # number held in the argument arg.
         kind, _, self.extent = kind.partition("@")
         self.kind = kind
+        if self.bounds and kind not in INTEGERS + FLOATS:
+            raise TableError(f"only a number has a range: {word}")
+        if self.direction and kind != "Vec3":
+            raise TableError(f"only a Vec3 is a direction: {word}")
         if self.extent and kind not in HANDLES:
             raise TableError(f"only a handle has bytes it touches: {word}")
         if kind not in HANDLES + INTEGERS + FLOATS:
@@ -357,8 +372,14 @@ def checked_text(table, headers):
             if p.kind == "Element":  # its range is the count of the array before it
                 index = next(i for i, q in enumerate(params) if q.kind in ARRAYS)
             low, high = RANGES.get(p.kind, (0, -1))
+            words = RANGE_WORDS.get(p.kind, "")
+            fmin, fmax = 0, -1  # a float's range, none when the top is below the bottom
+            if p.bounds and p.kind in INTEGERS:
+                (low, high), words = (int(p.bounds[0]), int(p.bounds[1])), p.name
+            elif p.bounds:
+                fmin, fmax = p.bounds
             arguments.append(f'{{"{p.name}", Kind::{kind}, {size}, {index}, {low}, {high}, {str(p.written).lower()}, '
-                             f'{str(p.optional).lower()}, "{RANGE_WORDS.get(p.kind, "")}"}}')
+                             f'{str(p.optional).lower()}, "{words}", {float(fmin)!r}f, {float(fmax)!r}f, {str(p.direction).lower()}}}')
         deletes = (POOLS.get(params[0].kind, MESH_STORE if params[0].kind == "Mesh" else ARRAY_STORE)
                    if name.endswith("_Delete") else -1)
         keywords = keywords_of(table, name)
@@ -441,6 +462,10 @@ def handle_words(p, own_type, shared):
 
 def kind_words(p, own_type, shared):
     text = handle_words(p, own_type, shared) if p.kind in HANDLES else KIND_WORDS[p.kind]
+    if p.bounds:
+        text += ", " + " to ".join(f"{b:g}" for b in p.bounds)
+    if p.direction:
+        text += ", a direction: finite and not (0, 0, 0)"
     if p.written:
         text += ", written"
     if p.optional:

@@ -42,6 +42,8 @@ std::uint32_t kind_bytes(Kind k) {
 }
 
 bool is_array(Kind k) { return k >= Kind::Vec2Array && k <= Kind::AnyArray; }
+// An element number: its range is the count of the array another argument names.
+bool elements(const Argument& a) { return std::strcmp(a.range, "elements") == 0; }
 const char* array_name(frame::ArrayKind k) {
   static const char* const names[] = {"Vec2 array", "Vec3 array", "Vec4 array", "Mat4 array", "Float array"};
   return names[static_cast<int>(k)];
@@ -368,8 +370,19 @@ bool allowed(const Command& c, const std::uint32_t* words) {
   for (int i = 0; i < c.count; ++i) {
     const Argument& a = c.arguments[i];
     const std::int32_t v = static_cast<std::int32_t>(words[i]);
-    if (a.range[0] && a.range[0] != 'e' && (v < a.low || (a.high >= 0 && v > a.high))) {
+    if (a.range[0] && !elements(a) && (v < a.low || (a.high >= 0 && v > a.high))) {
       report_range(c, i, v);
+      return false;
+    }
+    float f;
+    std::memcpy(&f, &words[i], 4);
+    if (a.min <= a.max && !(f >= a.min && f <= a.max)) {
+      char text[96];
+      std::snprintf(text, sizeof text, "%g: it is %g to %g, skipped", double(f), double(a.min), double(a.max));
+      Text t;
+      start_line(t, c, i, a, false);
+      t << text;
+      report(c, i, OutOfRange, t.s, false);
       return false;
     }
   }
@@ -387,11 +400,26 @@ bool allowed(const Command& c, const std::uint32_t* words) {
       return false;
     }
   }
+  // A direction: finite, and not (0, 0, 0).
+  for (int i = 0; i < c.count; ++i) {
+    if (!c.arguments[i].direction) continue;
+    float v[3];
+    std::memcpy(v, reinterpret_cast<const void*>(std::uintptr_t(words[i])), sizeof v);
+    if (v[0] - v[0] == 0 && v[1] - v[1] == 0 && v[2] - v[2] == 0 && (v[0] != 0 || v[1] != 0 || v[2] != 0)) continue;
+    char text[128];
+    std::snprintf(text, sizeof text, "%lu, (%g, %g, %g): no direction (not finite, or of no length), skipped",
+                  static_cast<unsigned long>(words[i]), double(v[0]), double(v[1]), double(v[2]));
+    Text t;
+    start_line(t, c, i, c.arguments[i], false);
+    t << text;
+    report(c, i, OutOfRange, t.s, false);
+    return false;
+  }
   // An element number within its array's count; an array of the same kind as
   // the one another argument names.
   for (int i = 0; i < c.count; ++i) {
     const Argument& a = c.arguments[i];
-    if (a.index < 0 || (a.range[0] != 'e' && !is_array(a.kind))) continue;
+    if (a.index < 0 || (!elements(a) && !is_array(a.kind))) continue;
     const frame::Array* array = frame::array_at(words[a.index]);
     if (!array) continue;
     if (!is_array(a.kind)) {

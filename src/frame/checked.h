@@ -22,7 +22,10 @@ struct Argument {
   std::int8_t index;   // the argument holding the number of the float touched last, or −1
   std::int32_t low, high;  // an integer's range (high −1: no top but the value's own), when `range` names it
   bool written, optional;
-  const char* range;  // "rows", "columns", "floats", or "" for an integer of any value
+  const char* range;  // "rows", "columns", "floats", "elements", the argument's name for a range of its own,
+                      // or "" for an integer of any value
+  float min, max;     // a float's range, none when max < min
+  bool direction;     // a Vec3 that must be finite and not (0, 0, 0)
 };
 
 struct Command {

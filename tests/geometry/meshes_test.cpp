@@ -177,7 +177,7 @@ TEST_F(Meshes, StayWithinTheirMemoryAndLeaveNothingWhenRefused) {
       Array_Delete(corners);
       continue;
     }
-    const float o[3] = {1.5f, 1.25f, 2}, d[3] = {0.125f, -0.25f, -1};
+    const float o[3] = {1.5f, 1.25f, 2}, d[3] = {0.125f, -1, 0.25f};
     for (long budget = 0;; ++budget) {
       const long live = platform::fake::live_allocations();
       platform::fake::set_allocation_budget(budget);
@@ -187,8 +187,9 @@ TEST_F(Meshes, StayWithinTheirMemoryAndLeaveNothingWhenRefused) {
         ASSERT_EQ(platform::fake::live_allocations(), live) << "a make refused its request " << budget;
         continue;
       }
-      float before[3], after[3];
+      float before[3] = {7, 7, 7}, after[3] = {7, 7, 7};
       const std::int32_t hit = Ray_HitMesh(h(o), h(d), mesh, h(before));
+      ASSERT_GE(hit, 0);
       at(corners)[4] = NAN;  // a refit needs a side list
       platform::fake::set_allocation_budget(0);
       Mesh_Refit(mesh, corners);

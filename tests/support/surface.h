@@ -298,13 +298,20 @@ class Builder {
         }
         chosen[i] = slot;
         call.args[i] = {'L', slot ? slot->handle + at : 0, 0};
+        // A direction, where one is wanted: random values may be (0, 0, 0) or NaN.
+        static const float direction[3] = {0.25f, 1, -0.5f};
+        if (p.rule == "~direction" && (valid_only_ || source.one_in(2))) call.args[i] = {'L', Word(direction), 0}, chosen[i] = nullptr;
       }
     }
     for (std::size_t i = 0; i < sig.params.size(); ++i) {
       const Param& p = sig.params[i];
       if (p.is_handle()) continue;
       if (p.is_float()) {
-        const float f = source.any_float();
+        float f = source.any_float();
+        if (p.rule.rfind("=", 0) == 0 && (valid_only_ || !source.one_in(4))) {  // within its range
+          const float lo = std::stof(p.rule.substr(1)), hi = std::stof(p.rule.substr(p.rule.find("..") + 2));
+          f = lo + (hi - lo) * float(source.below(1001)) / 1000;
+        }
         Word w = 0;
         std::memcpy(&w, &f, 4);
         call.args[i] = {'F', w, f};
@@ -377,6 +384,10 @@ class Builder {
       const std::size_t element = element_bytes(value->kind);
       if (p.kind == "Element") return element && (valid_only_ || !source.one_in(4)) ? std::int32_t(source.below(std::uint32_t(value->bytes / element))) : kInts[source.below(13)];
       return std::int32_t(source.below(std::uint32_t((element ? element : value->bytes) / 4)));
+    }
+    if (p.rule.rfind("=", 0) == 0 && (valid_only_ || !source.one_in(4))) {  // within its range
+      const int lo = std::stoi(p.rule.substr(1)), hi = std::stoi(p.rule.substr(p.rule.find("..") + 2));
+      return lo + std::int32_t(source.below(std::uint32_t(hi - lo + 1)));
     }
     if (p.kind == "Row" || p.kind == "Column") return std::int32_t(1 + source.below(4));
     if (p.kind == "Object") return kObjects[source.below(sizeof kObjects / sizeof *kObjects)];

@@ -27,6 +27,7 @@ struct TableRow {
 struct Param {
   std::string name, kind;
   std::string extent;  // the bytes it touches when fewer than the kind's, or the argument that says
+  std::string rule;    // what its value must be: "~direction", "=LOW..HIGH", or nothing
 
   bool written = false, optional = false;
   bool is_array() const { return kind == "Array" || (kind.size() > 2 && kind.compare(kind.size() - 2, 2, "[]") == 0); }
@@ -95,6 +96,8 @@ inline Param parse_param(const std::string& word) {
   Param p;
   p.name = word.substr(0, colon);
   p.kind = word.substr(colon + 1);
+  const std::size_t rule = p.kind.find_first_of("~=");  // "Vec3~direction", "Kind=LOW..HIGH": what the value must be
+  if (rule != std::string::npos) p.rule = p.kind.substr(rule), p.kind.erase(rule);
   const std::size_t at = p.kind.find('@');  // "Kind@bytes" or "Kind@argument": what the command touches
   if (at != std::string::npos) p.extent = p.kind.substr(at + 1), p.kind.erase(at);
   while (!p.name.empty() && (p.name.back() == '!' || p.name.back() == '?')) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <algorithm>
@@ -252,6 +253,9 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
     for (const auto& p : sig.params) {
       good.push_back(p.is_handle() ? m.values[p.kind == "Value" ? "Mat4" : p.kind]
                      : p.is_float() ? kvt::word(0.5f) : p.kind == "Row" || p.kind == "Column" || p.kind == "Object" ? 1 : 0);
+      if (p.rule.rfind("=", 0) == 0) good.back() = p.is_float() ? kvt::word(std::stof(p.rule.substr(1))) : std::uint32_t(std::stoi(p.rule.substr(1)));
+      static float direction[3] = {0.25f, 1, -0.5f};  // memory of our own that no other call writes
+      if (p.rule == "~direction") good.back() = kvt::word(direction);
     }
     auto call = [&](const std::vector<std::uint32_t>& w) { return kvt::call_raw(fn, w.data(), std::uint32_t(w.size()), {}).result; };
     for (std::size_t k = 0; k < sig.params.size(); ++k) {
@@ -297,6 +301,17 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
         mistakes = {{std::uint32_t(-1), k}, {16, k}};  // the handle beside it is a Mat4: floats 0 to 15
       } else if (p.kind == "Element") {
         mistakes = {{std::uint32_t(-1), k}, {3, k}};  // the arrays have 3 elements
+      }
+      if (p.rule.rfind("=", 0) == 0) {  // a range of its own: just below it and just above it
+        const std::string lo = p.rule.substr(1, p.rule.find("..") - 1), hi = p.rule.substr(p.rule.find("..") + 2);
+        mistakes = p.is_float() ? std::vector<std::pair<std::uint32_t, std::size_t>>{{kvt::word(std::nextafter(std::stof(lo), -1e30f)), k},
+                                                                                      {kvt::word(std::nextafter(std::stof(hi), 1e30f)), k},
+                                                                                      {kvt::word(NAN), k}}
+                                : std::vector<std::pair<std::uint32_t, std::size_t>>{{std::uint32_t(std::stoi(lo) - 1), k}, {std::uint32_t(std::stoi(hi) + 1), k}};
+      }
+      if (p.rule == "~direction") {  // no length, or not finite
+        static float still[3] = {0, 0, 0}, lost[3] = {0, NAN, 0};
+        mistakes.insert(mistakes.end(), {{kvt::word(still), k}, {kvt::word(lost), k}});
       }
       // An element of a Float array is one float: float 1 of it is past it.
       std::vector<std::uint32_t> handle_at = good;
@@ -359,6 +374,7 @@ TEST_F(Checked, EveryMistakeInEveryArgumentIsNamedAndSkipped) {
           if (m.array_sizes[a] >= m.bytes_of(p)) fits.push_back(m.values[std::string(m.arrays[a]) + "[]"] + 2 * std::uint32_t(m.array_sizes[a]));
         }
       }
+      if (p.rule == "~direction") fits = {good[k]};  // a direction
       if (p.optional) fits.push_back(0);
       for (const std::uint32_t word : fits) {
         std::vector<std::uint32_t> w = good;
