@@ -29,18 +29,21 @@ def page(table, text, version):
         return f'<a href="{m.group(1)}.html{m.group(2) or ""}">{m.group(3)}</a>'
 
     body = re.sub(r'<a href="(commands|guide)\.md(#[^"]*)?">(.*?)</a>', link, body)
-    # Code in the text, not a block of code (a <pre>): a span that is a keyword, alone
-    # or with its arguments (`pVec3_MakeArray(count)`), is a link; in any other span
-    # (`d# = pVec3_Dot(a, b)`) each keyword is.
+    # Code in the text, not a block of code (a <pre>) nor the text of a link the guide
+    # makes itself: a span that is a keyword, alone or with its arguments
+    # (`pVec3_MakeArray(count)`), is a link; in any other span (`d# = pVec3_Dot(a, b)`)
+    # each keyword is.
     def code(m):
-        span = m.group(1)
+        if m.group(1):
+            return m.group(0)
+        span = m.group(2)
         first = re.match(rf"({KEYWORD})(?:[ (]|$)", span)
         if first and first.group(1) in keywords:
             return f'<a href="commands.html#{tablegen.anchor(first.group(1))}"><code>{span}</code></a>'
         return "<code>" + re.sub(rf"\b{KEYWORD}\b", lambda k: f'<a href="commands.html#{tablegen.anchor(k.group(0))}">{k.group(0)}</a>'
                                  if k.group(0) in keywords else k.group(0), span) + "</code>"
 
-    body = re.sub(r"(?<!<pre>)<code>([^<]*)</code>", code, body)
+    body = re.sub(r'(<a href="[^"]*">)?(?<!<pre>)<code>([^<]*)</code>', code, body)
     contents = md.toc.replace('<div class="toc">', '<nav class="toc" aria-label="Contents"><p><strong>Contents</strong></p>', 1)
     contents = contents[:contents.rindex("</div>")] + "</nav>"
     body = re.sub(r"(</h1>)", lambda m: m.group(1) + "\n" + contents, body, count=1)

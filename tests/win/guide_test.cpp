@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -243,6 +244,61 @@ TEST_F(Guide, PickingAmongTriangles) {
       EXPECT_NEAR(x_of(tuv), 1, 1e-4) << from << ", " << s;
     }
   }
+}
+
+// A level's mesh, its corners and things read from the example as printed: the mouse
+// at the centre picks as the guide says, and over the whole view what
+// pRay_HitTriangleArray picks, bit for bit; line of sight everywhere is a hit at t ≤ 0.999.
+TEST_F(Guide, PickingAndLineOfSightInALevel) {
+  camera_zero();
+  const std::string code = kvt::guide_example("guide.md", "picking and line of sight in a level");
+  std::map<std::string, std::vector<float>> set;  // the pVec3_Set lines, by array
+  const std::regex line(R"(pVec3_Set pArray_Element\((\w+), \d+\),\s*([-\d.]+),\s*([-\d.]+),\s*([-\d.]+))");
+  for (std::sregex_iterator m(code.begin(), code.end(), line), end; m != end; ++m) {
+    for (int k = 2; k <= 4; ++k) set[(*m)[1].str()].push_back(std::stof((*m)[k].str()));
+  }
+  ASSERT_EQ(set["corners"].size(), 36u); ASSERT_EQ(set["things"].size(), 12u);
+  const std::uint32_t corners = p().command("pVec3_MakeArray", "LL", {12}), tuv = vec3(0, 0, 0), to = vec3(0, 0, 0);
+  std::memcpy(kvt::as_pointer(corners), set["corners"].data(), 36 * 4);
+  const std::uint32_t meshes = p().command("pMesh_LiveCount", "L", {}), arrays = p().command("pArray_LiveCount", "L", {});
+  int now = 0, picked = 0;  // frame 0 at the centre, then a 17 × 13 grid over the 640 × 480 view
+  kvt::Basic& run = example("picking and line of sight in a level");
+  run.word("mousex", [&] { return kvt::Value{false, 0, now ? 40 * ((now - 1) % 17) : 320}; });
+  run.word("mousey", [&] { return kvt::Value{false, 0, now ? 40 * ((now - 1) / 17) : 240}; });
+  run.run(1 + 17 * 13, [&](int frame) {
+    const int expect = int(p().command("pRay_HitTriangleArray", "LLLLL", {handle(run, "ray_start"), handle(run, "ray_dir"), corners, tuv}));
+    EXPECT_EQ(run.get("picked").i, expect) << frame;
+    if (expect >= 0) { EXPECT_EQ(std::memcmp(kvt::as_pointer(tuv), run.floats("tuv"), 12), 0) << frame; }
+    picked |= 1 << (expect + 1), ++now;
+    if (frame) return;
+    const float *t = run.floats("tuv"), *at = run.floats("hit_point"), *seen = run.floats("in_sight");
+    EXPECT_NEAR(run.floats("ray_start")[2], 1, 1e-5); EXPECT_NEAR(run.floats("ray_end")[2], 100, 1e-3);
+    EXPECT_EQ(expect, 2) << "the wall's lower triangle";
+    EXPECT_NEAR(t[0], 19.0 / 99, 2e-6); EXPECT_NEAR(t[1], 0.75, 1e-5); EXPECT_NEAR(t[2], 0.125, 1e-5);
+    EXPECT_NEAR(at[0], 0, 1e-5); EXPECT_NEAR(at[1], 0, 1e-5); EXPECT_NEAR(at[2], 20, 1e-4);
+    EXPECT_EQ(run.get("visible").i, 3);
+    EXPECT_EQ(seen[0], 1.0f); EXPECT_EQ(seen[1], 0.0f); EXPECT_EQ(seen[2], 1.0f); EXPECT_EQ(seen[3], 1.0f);
+  });
+  EXPECT_EQ(picked, 31) << "the sweep saw misses and each of the four triangles";
+  EXPECT_EQ(p().command("pMesh_LiveCount", "L", {}), meshes + 1);  // the corners freed, the things and in_sight not:
+  EXPECT_EQ(p().command("pArray_LiveCount", "L", {}), arrays + 2);
+  const std::uint32_t player = handle(run, "player"), level = handle(run, "level");
+  const float* thing = set["things"].data();
+  EXPECT_NEAR(thing[6] * (20 - z_of(player)) / (thing[8] - z_of(player)), 6.4, 0.05) << "the guard past the wall's end";
+  p().command("pVec3_Sub", "LLL", {to, p().command("pArray_Element", "LLL", {handle(run, "things"), 3}), player});
+  EXPECT_EQ(p().command("pRay_HitMesh", "LLLLL", {player, to, level, tuv}), 3u);
+  EXPECT_EQ(x_of(tuv), 1.0f) << "the sign's own wall at t = 1";
+  EXPECT_EQ(p().command("pRay_HitMeshAny", "LLLLF", {player, to, level, 1.0f}), 1u) << "max_t 1.0 would hide the sign";
+  int blocked = 0;
+  for (int k = 0; k < 15 * 7 * 17; ++k) {  // line of sight to points all over the level, its surfaces included
+    p().command("pVec3_Set", "LFFF", {to, 2.0f * (k % 15) - 14 - x_of(player), 2.0f * (k / 15 % 7) - 3 - y_of(player), 2.0f * (k / 105) - z_of(player)});
+    const bool hit = int(p().command("pRay_HitTriangleArray", "LLLLL", {player, to, corners, tuv})) >= 0 && x_of(tuv) <= 0.999f;
+    EXPECT_EQ(p().command("pRay_HitMeshAny", "LLLLF", {player, to, level, 0.999f}), hit ? 1u : 0u) << k;
+    blocked += hit;
+  }
+  EXPECT_GT(blocked, 100); EXPECT_LT(blocked, 15 * 7 * 17 - 100);
+  run.load(code.substr(code.rfind("loop\n") + 5)), run.run(1);  // the level's end, as printed
+  EXPECT_EQ(run.get("level").i, 0); EXPECT_EQ(p().command("pMesh_LiveCount", "L", {}), meshes); EXPECT_EQ(p().command("pArray_LiveCount", "L", {}), arrays);
 }
 
 }  // namespace
