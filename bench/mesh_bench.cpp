@@ -163,6 +163,32 @@ void bench_meshes(const kvt::Plugin& p) {
     }, 3);
     std::snprintf(what, sizeof what, "Mesh_ClosestPoint, %s, per point", w.name);
     report_times(what, nearest.first_ns, "ClosestPointOnTriangle", nearest.second_ns, 100);
+    if (w.name[0] == 'g') {
+      // A sphere of half a cell about the surface, moved at most one cell, against the rays that hit.
+      using Sweep = std::uint32_t (*)(const float*, float, const float*, std::uint32_t, float*, float*);
+      using Slide = std::int32_t (*)(float*, const float*, float, const float*, std::uint32_t, float*);
+      auto sweep = kvt::function_at<Sweep>(fn("Sphere_SweepMesh"));
+      auto slide = kvt::function_at<Slide>(fn("Sphere_SlideMesh"));
+      std::vector<float> bodies(3 * kRays), moves(3 * kRays);
+      std::uniform_real_distribution<float> cell(0, 707), step(-0.577f, 0.577f);
+      for (int r = 0; r < kRays; ++r) {
+        bodies[std::size_t(3 * r)] = cell(rng), bodies[std::size_t(3 * r + 1)] = 0.85f + unit(rng) * 0.3f, bodies[std::size_t(3 * r + 2)] = cell(rng);
+        for (int k = 0; k < 3; ++k) moves[std::size_t(3 * r + k)] = step(rng) - (k == 1 ? 0.3f : 0);
+      }
+      static float point[3], normal[3], end[3];
+      const kvb::Pair swept = kvb::best_pair_ns(kRays, [&] {
+        for (int r = 0; r < kRays; ++r) sink = sweep(&bodies[std::size_t(3 * r)], 0.5f, &moves[std::size_t(3 * r)], mesh, point, normal);
+      }, [&] {
+        for (int r = 0; r < kRays; ++r) sink = hit(&origins[std::size_t(3 * r)], &dirs[std::size_t(3 * r)], mesh, tuv);
+      }, 3);
+      report_times("Sphere_SweepMesh, grid, per move", swept.first_ns, "Ray_HitMesh", swept.second_ns, 4);
+      const kvb::Pair slid = kvb::best_pair_ns(kRays, [&] {
+        for (int r = 0; r < kRays; ++r) sink = slide(end, &bodies[std::size_t(3 * r)], 0.5f, &moves[std::size_t(3 * r)], mesh, normal);
+      }, [&] {
+        for (int r = 0; r < kRays; ++r) sink = hit(&origins[std::size_t(3 * r)], &dirs[std::size_t(3 * r)], mesh, tuv);
+      }, 3);
+      report_times("Sphere_SlideMesh, grid, per move", slid.first_ns, "Ray_HitMesh", slid.second_ns, 20);
+    }
     p.command("pMesh_Delete", "L", {mesh});
     p.command("pArray_Delete", "L", {corners});
   }

@@ -39,13 +39,14 @@ struct Mesh {
   std::uint32_t in_tree;    // positions 0 to in_tree − 1 are in the hierarchy
   std::uint32_t nodes;
   std::uint32_t side_count;  // positions tested by every query in full
-  std::uint32_t* side;       // their list (a heap block of its own), or null
+  std::uint32_t* side;       // their list (room for every triangle)
   Node* node;                // node 0 is the root (none when in_tree is 0)
   float* corners;            // nine floats a triangle, by position
   std::uint32_t* index;      // the triangle's number in the array, by position
   std::uint32_t* neighbour;  // by position and edge k (corners k, k + 1): the position sharing it × 2, + 1 where
                              // the two wind alike; kNoNeighbour where no one other triangle shares it
   std::uint8_t* smooth;      // by position: bit k, edge k inside a surface; bit 3 + k, corner k
+  std::uint8_t* scratch;     // a byte a triangle for the walks around corners
   dx::Vec3 lo, hi;           // the box of the corners, as Vec3_ArrayAABB gives it
   double centre[3], reach;   // the middle of the finite corners' box, and the largest distance from it along an axis
 
@@ -58,14 +59,15 @@ const Mesh* mesh_at(Handle handle);
 // A new mesh of the triangles of a Vec3 array; 0 for anything else, for no whole
 // triangle, or without memory (everything left as it was).
 Handle mesh_make(Handle corners);
-// New corner positions for the same triangles, the boxes fitted to them; false
-// (nothing changed) when the array is not a Vec3 array of as many whole triangles.
+// New corner positions for the same triangles, the boxes and the surface's edges
+// fitted to them; false (nothing changed) when the array is not a Vec3 array of as
+// many whole triangles. It needs no memory beyond the mesh's own.
 bool mesh_refit(Handle mesh, Handle corners);
 void mesh_delete(Handle mesh);
 
 // The edges the triangles share (at make: false without memory for the work) and
 // which edges and corners lie inside a surface (at make and refit).
 bool link_edges(Mesh& m);
-bool smooth_edges(Mesh& m);
+void smooth_edges(Mesh& m);
 
 }  // namespace kv::geometry

@@ -242,23 +242,6 @@ void measure(Mesh& m, const float* corners, std::uint32_t points) {
   for (int i = 0; i < 3; ++i) m.centre[i] = (double(lo[i]) + hi[i]) / 2, m.reach = std::max(m.reach, (double(hi[i]) - lo[i]) / 2);
 }
 
-// The side list for corners as `source` gives them (by triangle number): the
-// positions past the hierarchy, and those in it with a corner that is not finite.
-// False without memory.
-bool list_sides(Mesh& m, const float* source) {
-  std::uint32_t count = m.triangles - m.in_tree;
-  for (std::uint32_t p = 0; p < m.in_tree; ++p) count += !finite_triangle(source + 9 * m.index[p]);
-  auto* side = count ? static_cast<std::uint32_t*>(platform::heap_alloc(count * sizeof(std::uint32_t))) : nullptr;
-  if (count && !side) return false;
-  std::uint32_t n = 0;
-  for (std::uint32_t p = 0; p < m.triangles; ++p) {
-    if (p >= m.in_tree || !finite_triangle(source + 9 * m.index[p])) side[n++] = p;
-  }
-  platform::heap_free(m.side);
-  m.side = side, m.side_count = count;
-  return true;
-}
-
 // Every box from the triangles up: a leaf's over its finite triangles (none:
 // empty), a node's over its children's. Children come after their parent.
 void fit(Mesh& m) {
@@ -279,13 +262,18 @@ void fit(Mesh& m) {
 
 std::size_t rounded(std::size_t bytes) { return (bytes + 15) / 16 * 16; }
 
-// The corners of each position from the array, by the triangle's number: reads
-// all over the array for a soup, asked of memory some triangles ahead.
+// The corners of each position from the array, by the triangle's number (reads
+// all over the array for a soup, asked of memory some triangles ahead), and the
+// side list: the positions past the hierarchy, and those in it with a corner that
+// is not finite now.
 void copy_corners(Mesh& m, const float* source) {
   constexpr std::uint32_t kAhead = 16;
+  m.side_count = 0;
   for (std::uint32_t p = 0; p < m.triangles; ++p) {
     if (p + kAhead < m.triangles) _mm_prefetch(reinterpret_cast<const char*>(source + 9 * std::size_t(m.index[p + kAhead])), _MM_HINT_T0);
-    std::memcpy(m.corners + 9 * p, source + 9 * std::size_t(m.index[p]), 36);
+    float* f = m.corners + 9 * p;
+    std::memcpy(f, source + 9 * std::size_t(m.index[p]), 36);
+    if (p >= m.in_tree || !finite_triangle(f)) m.side[m.side_count++] = p;
   }
 }
 
@@ -320,8 +308,9 @@ Handle mesh_make(Handle corners) {
   const std::size_t header = rounded(sizeof(Mesh)) + 48, node_bytes = rounded(std::size_t(nodes.count) * sizeof(Node));
   // Three triangles of room after the corners: a leaf's lanes read four triangles whatever its count.
   const std::size_t corner_bytes = rounded(std::size_t(triangles + 3) * 36), index_bytes = rounded(std::size_t(triangles) * 4);
-  const std::size_t neighbour_bytes = std::size_t(triangles) * 12, smooth_bytes = triangles;
-  const Handle h = frame::mesh_block_make(triangles, header + node_bytes + corner_bytes + index_bytes + neighbour_bytes + smooth_bytes);
+  const std::size_t neighbour_bytes = std::size_t(triangles) * 12, side_bytes = std::size_t(triangles) * 4;
+  const std::size_t smooth_bytes = std::size_t(triangles) * 2;  // and as much again for the walks' scratch
+  const Handle h = frame::mesh_block_make(triangles, header + node_bytes + corner_bytes + index_bytes + neighbour_bytes + side_bytes + smooth_bytes);
   if (!h) {
     platform::heap_free(nodes.at), platform::heap_free(item_block);
     return 0;
@@ -333,7 +322,9 @@ Handle mesh_make(Handle corners) {
   m->corners = reinterpret_cast<float*>(h + header + node_bytes);
   m->index = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes);
   m->neighbour = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes + index_bytes);
-  m->smooth = reinterpret_cast<std::uint8_t*>(h + header + node_bytes + corner_bytes + index_bytes + neighbour_bytes);
+  m->side = reinterpret_cast<std::uint32_t*>(h + header + node_bytes + corner_bytes + index_bytes + neighbour_bytes);
+  m->smooth = reinterpret_cast<std::uint8_t*>(h + header + node_bytes + corner_bytes + index_bytes + neighbour_bytes + side_bytes);
+  m->scratch = m->smooth + triangles;
   if (nodes.count) std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
   for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle();
   platform::heap_free(nodes.at), platform::heap_free(item_block);
@@ -342,11 +333,11 @@ Handle mesh_make(Handle corners) {
   }
   copy_corners(*m, source);
   std::memset(m->corners + 9 * triangles, 0, 3 * 36);
-  if (!list_sides(*m, source) || !link_edges(*m) || !smooth_edges(*m)) {
-    platform::heap_free(m->side);
+  if (!link_edges(*m)) {
     frame::mesh_block_delete(h);
     return 0;
   }
+  smooth_edges(*m);
   measure(*m, source, 3 * triangles);
   return h;
 }
@@ -356,19 +347,15 @@ bool mesh_refit(Handle handle, Handle corners) {
   const frame::Array* a = frame::array_at(corners, frame::ArrayKind::Vec3);
   if (!m || !a || a->count / 3 != m->triangles) return false;
   const float* source = a->elements<float>();
-  if (!list_sides(*m, source)) return false;
   copy_corners(*m, source);
   fit(*m);
-  smooth_edges(*m);  // without memory for the walk, the surface's edges stay as they were
+  smooth_edges(*m);
   measure(*m, source, 3 * m->triangles);
   return true;
 }
 
 void mesh_delete(Handle handle) {
-  const Mesh* m = mesh_at(handle);
-  if (!m) return;
-  platform::heap_free(m->side);
-  frame::mesh_block_delete(handle);
+  if (mesh_at(handle)) frame::mesh_block_delete(handle);
 }
 
 }  // namespace kv::geometry

@@ -30,7 +30,7 @@ struct Corner {
   }
 };
 
-Corner corner_bits(const Mesh& m, std::uint32_t position, int k) {
+inline Corner corner_bits(const Mesh& m, std::uint32_t position, int k) {
   Corner c;
   std::memcpy(c.w, m.corners + 9 * position + 3 * k, 12);
   return c;
@@ -42,18 +42,22 @@ struct Edge {
   bool operator==(const Edge& o) const { return lo == o.lo && hi == o.hi; }
 };
 
-Edge edge_of(const Mesh& m, std::uint32_t position, int k) {
+inline Edge edge_of(const Mesh& m, std::uint32_t position, int k) {
   const Corner a = corner_bits(m, position, k), b = corner_bits(m, position, (k + 1) % 3);
   return b < a ? Edge{b, a} : Edge{a, b};
 }
 
-std::uint32_t hash(const Edge& e) {
-  std::uint64_t h = 0x9E3779B97F4A7C15ull;
-  for (const std::uint32_t w : {e.lo.w[0], e.lo.w[1], e.lo.w[2], e.hi.w[0], e.hi.w[1], e.hi.w[2]}) {
-    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-    h ^= h >> 29;
-  }
-  return std::uint32_t(h >> 32);
+// A 64-bit hash of an edge's two corners: its low bits place the edge in the
+// table, and all of it tells edges apart there (two different edges of one mesh
+// alike in all 64 bits is a chance of some 2^-40 for a million triangles).
+inline std::uint64_t hash(const Edge& e) {
+  const auto word = [](std::uint32_t hi, std::uint32_t lo) { return std::uint64_t(hi) << 32 | lo; };
+  std::uint64_t h = word(e.lo.w[0], e.lo.w[1]) * 0x9E3779B97F4A7C15ull;
+  h ^= (h >> 31) ^ word(e.lo.w[2], e.hi.w[0]) * 0xC2B2AE3D27D4EB4Full;
+  h ^= (h >> 29) ^ word(e.hi.w[1], e.hi.w[2]) * 0x165667B19E3779F9ull;
+  h ^= h >> 32;
+  h *= 0xFF51AFD7ED558CCDull;
+  return h ^ (h >> 29);
 }
 
 // The normal (b − a) × (c − a) of the triangle at a position, in double.
@@ -110,70 +114,99 @@ bool walk_corner(Mesh& m, std::uint32_t p, int j, std::uint8_t* done) {
 
 bool link_edges(Mesh& m) {
   const std::uint32_t triangles = m.in_tree;  // those with finite corners
-  std::uint32_t capacity = 16;
-  while (capacity < 6 * std::uint64_t(triangles)) capacity *= 2;
+  const std::uint32_t capacity = 4 * triangles + 16;  // three edges a triangle: the table at most three quarters full
+  // A hash's place: its low 32 bits scaled to the table.
+  const auto place = [capacity](std::uint64_t h) { return std::uint32_t((std::uint64_t(std::uint32_t(h)) * capacity) >> 32); };
+  // An edge's first two triangles, each as position × 8 + edge × 2 + 1 where the
+  // edge runs from its higher corner to its lower one, + 1 (0 for none), and the
+  // edge's hash. The triangles are not read again: a match is told by the hash.
   struct Slot {
-    std::uint32_t first, second;  // position × 4 + edge + 1 of the edge's first two triangles; 0 for none
+    std::uint32_t first, second;
+    std::uint64_t hash;
   };
   auto* table = static_cast<Slot*>(platform::heap_alloc(std::size_t(capacity) * sizeof(Slot)));
   if (!table) return false;
   std::memset(table, 0, std::size_t(capacity) * sizeof(Slot));
-  constexpr std::uint32_t kAhead = 8;
   for (std::uint32_t p = 0; p < m.triangles; ++p) {
     for (int k = 0; k < 3; ++k) m.neighbour[3 * p + std::uint32_t(k)] = kNoNeighbour;
     m.smooth[p] = 0;
   }
-  for (std::uint32_t p = 0; p < triangles; ++p) {
-    if (p + kAhead < triangles) {
-      for (int k = 0; k < 3; ++k) _mm_prefetch(reinterpret_cast<const char*>(table + (hash(edge_of(m, p + kAhead, k)) & (capacity - 1))), _MM_HINT_T0);
-    }
+  // The slots some triangles ahead are asked of memory as their hashes are made.
+  constexpr std::uint32_t kAhead = 8;
+  std::uint64_t ahead[kAhead][3];
+  bool down[kAhead][3];
+  const auto look_ahead = [&](std::uint32_t p) {
     for (int k = 0; k < 3; ++k) {
       const Edge e = edge_of(m, p, k);
-      std::uint32_t at = hash(e) & (capacity - 1);
-      while (table[at].first && !(edge_of(m, (table[at].first - 1) >> 2, int((table[at].first - 1) & 3)) == e)) at = (at + 1) & (capacity - 1);
-      Slot& s = table[at];
-      const std::uint32_t here = 4 * p + std::uint32_t(k) + 1;
-      if (!s.first) s.first = here; else s.second = s.second ? kMany : here;
+      ahead[p % kAhead][k] = hash(e), down[p % kAhead][k] = corner_bits(m, p, k) == e.hi;
+      _mm_prefetch(reinterpret_cast<const char*>(table + place(ahead[p % kAhead][k])), _MM_HINT_T0);
     }
-  }
-  for (std::uint32_t i = 0; i < capacity; ++i) {
-    const Slot& s = table[i];
-    if (!s.first || !s.second || s.second == kMany) continue;
-    const std::uint32_t a = (s.first - 1) >> 2, b = (s.second - 1) >> 2, ka = (s.first - 1) & 3, kb = (s.second - 1) & 3;
-    // One winding for both when b goes along the edge the other way from a.
-    const bool agree = corner_bits(m, a, int(ka)) == corner_bits(m, b, int((kb + 1) % 3));
-    m.neighbour[3 * a + ka] = b << 1 | agree, m.neighbour[3 * b + kb] = a << 1 | agree;
+  };
+  for (std::uint32_t p = 0; p < kAhead && p < triangles; ++p) look_ahead(p);
+  for (std::uint32_t p = 0; p < triangles; ++p) {
+    std::uint64_t hashes[3];
+    bool downs[3];
+    std::memcpy(hashes, ahead[p % kAhead], sizeof hashes), std::memcpy(downs, down[p % kAhead], sizeof downs);
+    if (p + kAhead < triangles) look_ahead(p + kAhead);
+    for (std::uint32_t k = 0; k < 3; ++k) {
+      std::uint32_t at = place(hashes[k]);
+      while (table[at].first && table[at].hash != hashes[k]) at = at + 1 < capacity ? at + 1 : 0;
+      Slot& s = table[at];
+      const std::uint32_t here = 8 * p + 2 * k + downs[k] + 1;
+      const std::uint32_t a = (s.first - 1) >> 3, ka = ((s.first - 1) >> 1) & 3;
+      if (!s.first) {
+        s.first = here, s.hash = hashes[k];
+      } else if (!s.second) {  // the second triangle of the edge: the two are neighbours
+        s.second = here;
+        // One winding for both when the two run along the edge in opposite directions.
+        const bool agree = ((s.first - 1) & 1) != downs[k];
+        m.neighbour[3 * a + ka] = p << 1 | agree, m.neighbour[3 * p + k] = a << 1 | agree;
+      } else if (s.second != kMany) {  // a third: the edge is no one pair's
+        const std::uint32_t b = (s.second - 1) >> 3, kb = ((s.second - 1) >> 1) & 3;
+        m.neighbour[3 * a + ka] = kNoNeighbour, m.neighbour[3 * b + kb] = kNoNeighbour;
+        s.second = kMany;
+      }
+    }
   }
   platform::heap_free(table);
   return true;
 }
 
-bool smooth_edges(Mesh& m) {
-  auto* done = static_cast<std::uint8_t*>(platform::heap_alloc(m.triangles ? m.triangles : 1));
-  if (!done) return false;
-  std::memset(done, 0, m.triangles);
-  const double limit = sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180);
-  bool changed = false;
+void smooth_edges(Mesh& m) {
+  // Each shared edge once, from its lower position: its bit for both triangles,
+  // gathered in the scratch bytes first.
+  std::uint8_t* bits = m.scratch;
+  std::memset(bits, 0, m.triangles);
+  const double limit = sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180), limit2 = limit * limit;
   for (std::uint32_t p = 0; p < m.in_tree; ++p) {
     const dx::Vec3d n = normal_of(m, p);
-    std::uint8_t edges = 0;
+    const double nn = dx::dot(n, n);
     for (std::uint32_t k = 0; k < 3; ++k) {
-      const std::uint32_t link = m.neighbour[3 * p + k];
-      if (link == kNoNeighbour) continue;
-      const dx::Vec3d o = normal_of(m, link >> 1);
+      const std::uint32_t link = m.neighbour[3 * p + k], q = link >> 1;
+      if (link == kNoNeighbour || q <= p) continue;
+      const dx::Vec3d o = normal_of(m, q);
       const double along = dx::dot(n, o) * ((link & 1) ? 1 : -1);
-      edges |= std::uint8_t((along >= limit * dx::length(n) * dx::length(o) && along > 0) << k);
+      if (!(along > 0 && along * along >= limit2 * nn * dx::dot(o, o))) continue;
+      bits[p] |= std::uint8_t(1 << k);
+      for (std::uint32_t j = 0; j < 3; ++j) {
+        if (m.neighbour[3 * q + j] == (p << 1 | (link & 1))) bits[q] |= std::uint8_t(1 << j);
+      }
     }
-    changed = changed || (m.smooth[p] & 7) != edges;
-    m.smooth[p] = std::uint8_t((m.smooth[p] & ~7) | edges);
   }
+  bool changed = false;
+  for (std::uint32_t p = 0; p < m.in_tree; ++p) {
+    changed = changed || (m.smooth[p] & 7) != bits[p];
+    m.smooth[p] = std::uint8_t((m.smooth[p] & ~7) | bits[p]);
+  }
+  // The corners, when an edge changed: a walk around each, every triangle passed
+  // marked done at that corner.
+  std::uint8_t* done = m.scratch;
+  std::memset(done, 0, m.triangles);
   for (std::uint32_t p = 0; p < m.in_tree && changed; ++p) {
     for (int j = 0; j < 3; ++j) {
       if (!(done[p] >> j & 1)) walk_corner(m, p, j, done);
     }
   }
-  platform::heap_free(done);
-  return true;
 }
 
 }  // namespace kv::geometry

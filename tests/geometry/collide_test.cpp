@@ -164,6 +164,39 @@ TEST_F(Collide, FloorsRampsAndStanding) {
   }
 }
 
+// A low pyramid of four triangles about its top (one of them wound the other way
+// now and then): where its faces meet at a degree and a half, its edges and its top
+// lie inside a surface, and a small sphere coming straight down onto an edge or the
+// top takes a triangle's normal; where they meet at 20°, they are ridges and a peak,
+// and the normal runs from the contact to the centre (square to a sloping ridge).
+TEST_F(Collide, EdgesAndCornersInsideASurfaceGiveTheTrianglesNormal) {
+  for (const double slope : {1.0, 10.0}) {
+    const float t = float(std::tan(slope * 3.14159265358979323846 / 180));
+    for (const bool flipped : {false, true}) {
+      const float base[4][3] = {{1, -t, 0}, {0, -t, 1}, {-1, -t, 0}, {0, -t, -1}};
+      std::vector<float> c;
+      for (int i = 0; i < 4; ++i) {
+        const float* a = base[i];
+        const float* b = base[(i + 1) % 4];
+        const bool swap = flipped && i == 2;
+        c.insert(c.end(), {0, 0, 0});
+        c.insert(c.end(), swap ? b : a, (swap ? b : a) + 3), c.insert(c.end(), swap ? a : b, (swap ? a : b) + 3);
+      }
+      const Handle pyramid = mesh(c);
+      const float onto_edge[3] = {0.5f, 2, 0}, onto_top[3] = {0, 2, 0}, down[3] = {0, -3, 0};
+      float point[3], normal[3];
+      for (const float* at : {onto_edge, onto_top}) {
+        ASSERT_GE(from_bits(Sphere_SweepMesh(h(at), 0.05f, h(down), pyramid, h(point), h(normal))), 0.0f);
+        // A face's normal; else, on a ridge, square to it, or straight up from a peak.
+        const double ridge = at == onto_top ? 1 : 1 / std::sqrt(1 + double(t) * t);
+        EXPECT_NEAR(normal[1], slope < 2 ? 1 / std::sqrt(1 + 2.0 * t * t) : ridge, 1e-6)
+            << slope << "° " << (at == onto_top ? "top" : "edge") << (flipped ? ", one wound the other way" : "");
+      }
+      Mesh_Delete(pyramid);
+    }
+  }
+}
+
 // The brute force: each triangle's first touch, in long double.
 using L = long double;
 struct V {
