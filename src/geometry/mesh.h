@@ -11,6 +11,7 @@
 // in full.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dx/types.h"
@@ -67,7 +68,10 @@ void mesh_delete(Handle mesh);
 
 // The edges the triangles share (at make: false without memory for the work) and
 // which edges and corners lie inside a surface (at make and refit).
-bool link_edges(Mesh& m);
+// link_edges works in `room` of edge_table_bytes(m.in_tree) when given, else in
+// memory of its own.
+std::size_t edge_table_bytes(std::uint32_t triangles);
+bool link_edges(Mesh& m, void* room);
 void smooth_edges(Mesh& m);
 
 }  // namespace kv::geometry

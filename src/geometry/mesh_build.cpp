@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kBins = 16;
 constexpr std::uint32_t kSmall = 16;  // ranges of this many or fewer are halved about their middle centre
+constexpr std::uint32_t kSampled = 16384, kStride = 4;  // ranges of more than kSampled bin one item in kStride
 constexpr float kInf = __builtin_inff();
 
 // A box in SSE lanes (x, y, z and a fourth lane of no meaning): empty, it is
@@ -135,19 +136,22 @@ void split(Item* items, const Range& r, Range& left, Range& right) {
   if ((_mm_movemask_ps(wide) & 7) && r.depth <= kMaxDepth - 24) {  // halving below this depth keeps the depth within kMaxDepth
     // Two sets of bins, for items at even and odd places, merged after: neighbours
     // often fall in one bin, and each would wait for the other's update of it.
+    // A large range bins one item in kStride (its halves' boxes then come from
+    // the reordering, which visits them all).
     Box boxes[3][kBins], odd[3][kBins];
     std::uint32_t counts[3][kBins] = {}, odd_counts[3][kBins] = {};
+    const std::uint32_t stride = r.end - r.begin > kSampled ? kStride : 1;
     std::uint32_t k = r.begin;
-    for (; k + 1 < r.end; k += 2) {
+    for (; k + stride < r.end; k += 2 * stride) {
       alignas(16) std::int32_t b[4], c[4];
       _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
-      _mm_store_si128(reinterpret_cast<__m128i*>(c), bins_of(items[k + 1]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(c), bins_of(items[k + stride]));
       for (int i = 0; i < 3; ++i) {
         boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
-        odd[i][c[i]].grow(items[k + 1].lo, items[k + 1].hi), ++odd_counts[i][c[i]];
+        odd[i][c[i]].grow(items[k + stride].lo, items[k + stride].hi), ++odd_counts[i][c[i]];
       }
     }
-    for (; k < r.end; ++k) {
+    for (; k < r.end; k += stride) {
       alignas(16) std::int32_t b[4];
       _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
       for (int i = 0; i < 3; ++i) boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
@@ -183,14 +187,18 @@ void split(Item* items, const Range& r, Range& left, Range& right) {
       alignas(16) std::int32_t b[4];
       while (lo < hi) {  // items of bins below best_bin first
         _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[lo]));
-        if (b[i] < best_bin) {
-          left.centres.grow(items[lo].centre(), items[lo].centre()), ++lo;
-        } else {
-          right.centres.grow(items[lo].centre(), items[lo].centre()), std::swap(items[lo], items[--hi]);
-        }
+        Range& side = b[i] < best_bin ? left : right;
+        side.centres.grow(items[lo].centre(), items[lo].centre());
+        if (stride > 1) side.box.grow(items[lo].lo, items[lo].hi);
+        if (b[i] < best_bin) ++lo; else std::swap(items[lo], items[--hi]);
       }
       left.end = right.begin = lo;
-      for (int k = 0; k < kBins; ++k) (k < best_bin ? left : right).box.grow(boxes[i][k]);
+      if (lo == r.begin || lo == r.end) {  // the sample missed a side: halve
+        left.end = right.begin = r.begin + (r.end - r.begin) / 2;
+        measure_range(items, left), measure_range(items, right);
+        return;
+      }
+      for (int k = 0; k < kBins && stride == 1; ++k) (k < best_bin ? left : right).box.grow(boxes[i][k]);
       return;
     }
   }
@@ -290,8 +298,10 @@ Handle mesh_make(Handle corners) {
   const float* source = a->elements<float>();
   std::uint32_t in_tree = 0;
   for (std::uint32_t t = 0; t < triangles; ++t) in_tree += finite_triangle(source + 9 * t);
-  // The items' SSE boxes on a 16-byte boundary: the private heap gives 8.
-  void* item_block = platform::heap_alloc(std::size_t(in_tree ? in_tree : 1) * sizeof(Item) + 8);
+  // The items' SSE boxes on a 16-byte boundary: the private heap gives 8. The same
+  // block holds the table of edges once the hierarchy is built.
+  const std::size_t item_bytes = std::max(std::size_t(in_tree ? in_tree : 1) * sizeof(Item), edge_table_bytes(in_tree));
+  void* item_block = platform::heap_alloc(item_bytes + 8);
   if (!item_block) return 0;
   auto* items = reinterpret_cast<Item*>((reinterpret_cast<std::uintptr_t>(item_block) + 15) / 16 * 16);
   for (std::uint32_t t = 0, k = 0; t < triangles; ++t) {
@@ -327,16 +337,14 @@ Handle mesh_make(Handle corners) {
   m->scratch = m->smooth + triangles;
   if (nodes.count) std::memcpy(m->node, nodes.at, std::size_t(nodes.count) * sizeof(Node));
   for (std::uint32_t p = 0; p < in_tree; ++p) m->index[p] = items[p].triangle();
-  platform::heap_free(nodes.at), platform::heap_free(item_block);
+  platform::heap_free(nodes.at);
   for (std::uint32_t t = 0, p = in_tree; t < triangles; ++t) {
     if (!finite_triangle(source + 9 * t)) m->index[p++] = t;
   }
   copy_corners(*m, source);
   std::memset(m->corners + 9 * triangles, 0, 3 * 36);
-  if (!link_edges(*m)) {
-    frame::mesh_block_delete(h);
-    return 0;
-  }
+  link_edges(*m, items);
+  platform::heap_free(item_block);
   smooth_edges(*m);
   measure(*m, source, 3 * triangles);
   return h;

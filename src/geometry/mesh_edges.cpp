@@ -112,19 +112,24 @@ bool walk_corner(Mesh& m, std::uint32_t p, int j, std::uint8_t* done) {
 
 }  // namespace
 
-bool link_edges(Mesh& m) {
+std::size_t edge_table_bytes(std::uint32_t triangles) { return (4 * std::size_t(triangles) + 16) * 12; }
+
+bool link_edges(Mesh& m, void* room) {
   const std::uint32_t triangles = m.in_tree;  // those with finite corners
   const std::uint32_t capacity = 4 * triangles + 16;  // three edges a triangle: the table at most three quarters full
   // A hash's place: its low 32 bits scaled to the table.
   const auto place = [capacity](std::uint64_t h) { return std::uint32_t((std::uint64_t(std::uint32_t(h)) * capacity) >> 32); };
-  // An edge's first two triangles, each as position × 8 + edge × 2 + 1 where the
-  // edge runs from its higher corner to its lower one, + 1 (0 for none), and the
-  // edge's hash. The triangles are not read again: a match is told by the hash.
+  // An edge's first triangle, as position × 8 + edge × 2 + 1 where the edge runs
+  // from its higher corner to its lower one, + 1 (0 for none; kMany once a third
+  // triangle has it), and the edge's hash in two halves (12 bytes a slot). The
+  // triangles are not read again: a match is told by the hash; the second
+  // triangle is the first's neighbour.
   struct Slot {
-    std::uint32_t first, second;
-    std::uint64_t hash;
+    std::uint32_t first, hash_lo, hash_hi;
+    std::uint64_t hash() const { return std::uint64_t(hash_hi) << 32 | hash_lo; }
   };
-  auto* table = static_cast<Slot*>(platform::heap_alloc(std::size_t(capacity) * sizeof(Slot)));
+  static_assert(sizeof(Slot) == 12, "the table's room is 12 bytes a slot");
+  auto* table = static_cast<Slot*>(room ? room : platform::heap_alloc(std::size_t(capacity) * sizeof(Slot)));
   if (!table) return false;
   std::memset(table, 0, std::size_t(capacity) * sizeof(Slot));
   for (std::uint32_t p = 0; p < m.triangles; ++p) {
@@ -150,25 +155,28 @@ bool link_edges(Mesh& m) {
     if (p + kAhead < triangles) look_ahead(p + kAhead);
     for (std::uint32_t k = 0; k < 3; ++k) {
       std::uint32_t at = place(hashes[k]);
-      while (table[at].first && table[at].hash != hashes[k]) at = at + 1 < capacity ? at + 1 : 0;
+      while (table[at].first && table[at].hash() != hashes[k]) at = at + 1 < capacity ? at + 1 : 0;
       Slot& s = table[at];
-      const std::uint32_t here = 8 * p + 2 * k + downs[k] + 1;
-      const std::uint32_t a = (s.first - 1) >> 3, ka = ((s.first - 1) >> 1) & 3;
       if (!s.first) {
-        s.first = here, s.hash = hashes[k];
-      } else if (!s.second) {  // the second triangle of the edge: the two are neighbours
-        s.second = here;
+        s = {8 * p + 2 * k + downs[k] + 1, std::uint32_t(hashes[k]), std::uint32_t(hashes[k] >> 32)};
+        continue;
+      }
+      if (s.first == kMany) continue;
+      const std::uint32_t a = (s.first - 1) >> 3, ka = ((s.first - 1) >> 1) & 3, second = m.neighbour[3 * a + ka];
+      if (second == kNoNeighbour) {  // the second triangle of the edge: the two are neighbours
         // One winding for both when the two run along the edge in opposite directions.
         const bool agree = ((s.first - 1) & 1) != downs[k];
         m.neighbour[3 * a + ka] = p << 1 | agree, m.neighbour[3 * p + k] = a << 1 | agree;
-      } else if (s.second != kMany) {  // a third: the edge is no one pair's
-        const std::uint32_t b = (s.second - 1) >> 3, kb = ((s.second - 1) >> 1) & 3;
-        m.neighbour[3 * a + ka] = kNoNeighbour, m.neighbour[3 * b + kb] = kNoNeighbour;
-        s.second = kMany;
+      } else {  // a third: the edge is no one pair's
+        const std::uint32_t b = second >> 1;
+        for (std::uint32_t j = 0; j < 3; ++j) {
+          if (m.neighbour[3 * b + j] == (a << 1 | (second & 1))) m.neighbour[3 * b + j] = kNoNeighbour;
+        }
+        m.neighbour[3 * a + ka] = kNoNeighbour, s.first = kMany;
       }
     }
   }
-  platform::heap_free(table);
+  if (!room) platform::heap_free(table);
   return true;
 }
 
