@@ -279,7 +279,8 @@ int slide(const Mesh& m, const Body& body, double skin, Vec3d& centre, const Vec
     if (dx::dot(normal, settings.up) >= flat) touched = 2, ground = normal;
   };
   // A body that starts inside: pushed out along the normal of its nearest point,
-  // to its radius and the skin, as often as it still overlaps.
+  // to its radius and the skin, as often as it still overlaps. Still and not
+  // inside: where it was, 0.
   for (int i = 0; i < settings.iterations; ++i) {
     const Inside in = overlap(m, body, centre, body.radius, move);
     if (!in.found) break;
@@ -288,6 +289,7 @@ int slide(const Mesh& m, const Body& body, double skin, Vec3d& centre, const Vec
     const Vec3d out = times(dx::unit(times(in.normal, body.scale)), body.scale);
     centre = plus(plus(in.point, scaled(out, body.radius)), scaled(in.normal, skin));
   }
+  if (touched == 0 && dx::dot(move, move) == 0) return 0;
   Vec3d left = move, planes[2];
   int plane_count = 0;
   for (int step = 0; step < settings.iterations && dx::dot(left, left) > 0; ++step) {

@@ -21,6 +21,8 @@
 
 using namespace kv;
 using namespace kv::geometry;
+
+int kv::geometry::mesh_lanes = 0;
 using dx::Vec3;
 using dx::Vec3d;
 
@@ -131,8 +133,9 @@ __attribute__((target("avx"))) void nearest_four(const Ray& r, const float* f, s
 __attribute__((target("avx"))) bool any_four(const Ray& r, const float* f, std::uint32_t n, float max_t) { return leaf_any<Four>(r, f, n, max_t); }
 
 const LeafKernels& leaf_kernels() {
-  static const LeafKernels kernels = dx::cpu_has_avx() ? LeafKernels{nearest_four, any_four} : LeafKernels{nearest_two, any_two};
-  return kernels;
+  static const LeafKernels two{nearest_two, any_two}, four{nearest_four, any_four};
+  if (!mesh_lanes) mesh_lanes = dx::cpu_has_avx() ? 4 : 2;
+  return mesh_lanes == 4 ? four : two;
 }
 
 // Past this many of a t's own size beyond the best t, no triangle's t can tie it.

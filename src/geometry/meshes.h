@@ -6,6 +6,12 @@
 
 #include "frame/abi.h"
 
+namespace kv::geometry {
+// The triangles of a leaf are tested 4 at a time with AVX, where the processor has
+// it, else 2 (0 until the first query chooses); every width gives the same answers.
+extern int mesh_lanes;
+}  // namespace kv::geometry
+
 KV_EXPORT kv::Handle Mesh_Make(kv::Handle corners);
 KV_EXPORT std::int32_t Mesh_Delete(kv::Handle mesh);
 KV_EXPORT std::int32_t Mesh_Refit(kv::Handle mesh, kv::Handle corners);

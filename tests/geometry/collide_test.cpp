@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "frame/array_commands.h"
@@ -77,12 +78,41 @@ TEST_F(Collide, WallsCornersAndThinWalls) {
   for (const auto& c : cases) {
     EXPECT_EQ(Sphere_SlideMesh(h(out.c), h(c.from.c), r, h(c.move.c), c.mesh, h(ground.c)), c.returned) << c.name;
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(out.c[k], c.to.c[k], c.tolerance) << c.name << " [" << k << "]";
+    P same = c.from;  // out may be centre
+    Sphere_SlideMesh(h(same.c), h(same.c), r, h(c.move.c), c.mesh, 0);
+    EXPECT_EQ(std::memcmp(&same, &out, sizeof same), 0) << c.name << ", out = centre";
     // The ellipsoid of three equal radii goes where the sphere goes.
     P e;
     const float radii[3] = {r, r, r};
     EXPECT_EQ(Ellipsoid_SlideMesh(h(e.c), h(c.from.c), h(radii), h(c.move.c), c.mesh, 0), c.returned) << c.name;
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(e.c[k], out.c[k], 1e-5 * (r + std::hypot(c.move.c[0], c.move.c[2]))) << c.name;
   }
+  // Bad input: the centre back (out untouched where the centre is not finite), 0; the sweep −1.
+  const float nan = NAN, inf = INFINITY, still[3] = {0, 0, 0};
+  const P from{{2, 0, 0}}, lost{{nan, 0, 0}}, far{{0, inf, 0}}, go{{-1, 0, 0}};
+  const struct {
+    P centre, move;
+    float radius;
+    P radii;  // the ellipsoid's, as bad as the sphere's radius
+    Handle mesh;
+  } bad[] = {{from, go, r, {{1, 1, 1}}, corner + 16}, {from, go, 0, {{1, 0, 1}}, wall},   {from, go, -r, {{1, 1, -1}}, wall},
+             {from, go, nan, {{nan, 1, 1}}, wall},     {from, go, inf, {{1, inf, 1}}, wall}, {from, lost, r, {{1, 1, 1}}, wall},
+             {from, far, r, {{1, 1, 1}}, wall},        {lost, go, r, {{1, 1, 1}}, wall},     {far, go, r, {{1, 1, 1}}, wall}};
+  for (const auto& b : bad) {
+    for (int which = 0; which < 2; ++which) {
+      P o{{7, 7, 7}};
+      const std::int32_t got = which ? Ellipsoid_SlideMesh(h(o.c), h(b.centre.c), h(b.radii.c), h(b.move.c), b.mesh, 0)
+                                     : Sphere_SlideMesh(h(o.c), h(b.centre.c), b.radius, h(b.move.c), b.mesh, 0);
+      const bool kept = std::isfinite(b.centre.c[0]) && std::isfinite(b.centre.c[1]);
+      EXPECT_EQ(got, 0);
+      for (int k = 0; k < 3; ++k) EXPECT_EQ(o.c[k], kept ? b.centre.c[k] : 7.0f) << "bad input " << (&b - bad) << (which ? ", ellipsoid" : "");
+    }
+    EXPECT_EQ(from_bits(Sphere_SweepMesh(h(b.centre.c), b.radius, h(b.move.c), b.mesh, 0, 0)), -1.0f) << "bad input " << (&b - bad);
+  }
+  // Still, not inside: where it was, 0, even resting on the wall.
+  const P resting{{r + s, 0, 0}};
+  EXPECT_EQ(Sphere_SlideMesh(h(out.c), h(resting.c), r, h(still), wall, 0), 0);
+  EXPECT_EQ(std::memcmp(&out, &resting, sizeof out), 0);
   // Two walls meeting at 60°, the sphere pushed along their bisector into the apex, a hundred times.
   const float c30 = 0.8660254f, s30 = 0.5f;
   std::vector<float> vee = quad({0, -50, 0}, {0, 100, 0}, {50 * c30, 0, 50 * s30}), other = quad({0, -50, 0}, {0, 100, 0}, {50 * c30, 0, -50 * s30});
