@@ -176,6 +176,22 @@ Vec3d contact_normal(const Mesh& m, std::uint32_t position, const Body& body, co
   return dx::unit(over(toward, body.scale));  // a normal in the body's space, taken to the world
 }
 
+// Every triangle whose node boxes meet the box from lo to hi, to `test(position)`.
+template <class Test>
+void within(const Mesh& m, const double (&lo)[3], const double (&hi)[3], Test test) {
+  const __m128d qlo[3] = {_mm_set1_pd(lo[0]), _mm_set1_pd(lo[1]), _mm_set1_pd(lo[2])};
+  const __m128d qhi[3] = {_mm_set1_pd(hi[0]), _mm_set1_pd(hi[1]), _mm_set1_pd(hi[2])};
+  walk(m, [&](const Node* pair) {
+    const PairBoxes b(pair);
+    __m128d meets = _mm_cmple_pd(b.lo[0], b.hi[0]);
+    for (int i = 0; i < 3; ++i) meets = _mm_and_pd(meets, _mm_and_pd(_mm_cmple_pd(b.lo[i], qhi[i]), _mm_cmple_pd(qlo[i], b.hi[i])));
+    return _mm_andnot_pd(meets, _mm_set1_pd(kInf));
+  }, [] { return 0.0; }, [&](std::uint32_t first, std::uint32_t count) {
+    for (std::uint32_t k = first; k < first + count; ++k) test(k);
+    return false;
+  });
+}
+
 // The body's first contact with the mesh as its centre (world) moves by `move`:
 // every triangle whose box meets the box of the sweep, the earliest f, ties to the
 // lowest number.
@@ -203,17 +219,7 @@ Contact sweep(const Mesh& m, const Body& body, const Vec3d& centre, const Vec3d&
       for (int k = 0; k < 3; ++k) best_corners[k] = t[k];
     }
   };
-  const __m128d qlo[3] = {_mm_set1_pd(lo[0]), _mm_set1_pd(lo[1]), _mm_set1_pd(lo[2])};
-  const __m128d qhi[3] = {_mm_set1_pd(hi[0]), _mm_set1_pd(hi[1]), _mm_set1_pd(hi[2])};
-  walk(m, [&](const Node* pair) {
-    const PairBoxes b(pair);
-    __m128d meets = _mm_cmple_pd(b.lo[0], b.hi[0]);
-    for (int i = 0; i < 3; ++i) meets = _mm_and_pd(meets, _mm_and_pd(_mm_cmple_pd(b.lo[i], qhi[i]), _mm_cmple_pd(qlo[i], b.hi[i])));
-    return _mm_andnot_pd(meets, _mm_set1_pd(kInf));
-  }, [] { return 0.0; }, [&](std::uint32_t first, std::uint32_t count) {
-    for (std::uint32_t k = first; k < first + count; ++k) test(k);
-    return false;
-  });
+  within(m, lo, hi, test);
   Contact c;
   if (best_triangle < 0) return c;
   c.f = best.f, c.triangle = best_triangle;
@@ -254,17 +260,7 @@ Inside overlap(const Mesh& m, const Body& body, const Vec3d& centre, double radi
     }
     best = {true, dist, times(q, body.scale), normal};
   };
-  const __m128d qlo[3] = {_mm_set1_pd(lo[0]), _mm_set1_pd(lo[1]), _mm_set1_pd(lo[2])};
-  const __m128d qhi[3] = {_mm_set1_pd(hi[0]), _mm_set1_pd(hi[1]), _mm_set1_pd(hi[2])};
-  walk(m, [&](const Node* pair) {
-    const PairBoxes b(pair);
-    __m128d meets = _mm_cmple_pd(b.lo[0], b.hi[0]);
-    for (int i = 0; i < 3; ++i) meets = _mm_and_pd(meets, _mm_and_pd(_mm_cmple_pd(b.lo[i], qhi[i]), _mm_cmple_pd(qlo[i], b.hi[i])));
-    return _mm_andnot_pd(meets, _mm_set1_pd(kInf));
-  }, [] { return 0.0; }, [&](std::uint32_t first, std::uint32_t count) {
-    for (std::uint32_t k = first; k < first + count; ++k) test(k);
-    return false;
-  });
+  within(m, lo, hi, test);
   return best;
 }
 
