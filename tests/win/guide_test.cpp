@@ -301,4 +301,87 @@ TEST_F(Guide, PickingAndLineOfSightInALevel) {
   EXPECT_EQ(run.get("level").i, 0); EXPECT_EQ(p().command("pMesh_LiveCount", "L", {}), meshes); EXPECT_EQ(p().command("pArray_LiveCount", "L", {}), arrays);
 }
 
+
+// A character walked through a level as the guide prints it, its corners and radii
+// read from the example: every frame it keeps out of the level (where coordinates
+// are divided by its radii, a unit sphere no triangle comes within) and its centre
+// its horizontal radius from each wall; it stands, is blocked and climbs where and
+// when the guide says, and with 20° in place of the 45° slope limit it never gets
+// up the ramp.
+TEST_F(Guide, WalkingThroughALevel) {
+  std::string code = kvt::guide_example("guide.md", "walking through a level");
+  std::vector<float> corner, radii;
+  const std::regex set(R"(pVec3_Set pArray_Element\(corners, \d+\),\s*([-\d.]+),\s*([-\d.]+),\s*([-\d.]+))");
+  for (std::sregex_iterator m(code.begin(), code.end(), set), end; m != end; ++m) {
+    for (int k = 1; k <= 3; ++k) corner.push_back(std::stof((*m)[k].str()));
+  }
+  std::smatch r;
+  ASSERT_TRUE(std::regex_search(code, r, std::regex(R"(radii = pVec3_MakeNew\(([-\d.]+), ([-\d.]+), ([-\d.]+)\))")));
+  for (int k = 1; k <= 3; ++k) radii.push_back(std::stof(r[k].str()));
+  ASSERT_EQ(corner.size(), 90u);
+  std::vector<float> walls, squashed;  // the triangles upright across x or z; every corner divided by the radii
+  for (const float* c = corner.data(); c < corner.data() + 90; c += 9) {
+    if ((c[0] == c[3] && c[3] == c[6]) || (c[2] == c[5] && c[5] == c[8])) walls.insert(walls.end(), c, c + 9);
+  }
+  for (std::size_t k = 0; k < 90; ++k) squashed.push_back(corner[k] / radii[k % 3]);
+  ASSERT_EQ(walls.size(), 36u) << "two walls of two triangles";
+  auto mesh_of = [&](const std::vector<float>& c) {
+    const std::uint32_t array = p().command("pVec3_MakeArray", "LL", {std::uint32_t(c.size() / 3)});
+    std::memcpy(kvt::as_pointer(array), c.data(), c.size() * 4);
+    return p().command("pMesh_Make", "LL", {array});
+  };
+  const std::uint32_t wall_mesh = mesh_of(walls), squashed_mesh = mesh_of(squashed), spot = vec3(0, 0, 0), centre = vec3(0, 0, 0);
+  const std::uint32_t meshes = p().command("pMesh_LiveCount", "L", {});
+  struct Frame { float at[3], ground[3]; int result; };
+  float nearest_wall = 1e9f;
+  auto walk = [&](const std::string& text) {
+    std::vector<Frame> frames;
+    kvt::Basic run(p());
+    run.load(text);
+    run.run(1000, [&](int frame) {
+      const float *q = run.floats("pos"), *g = run.floats("ground");
+      frames.push_back({{q[0], q[1], q[2]}, {g[0], g[1], g[2]}, run.get("result").i});
+      p().command("pVec3_Set", "LFFF", {centre, q[0] / radii[0], q[1] / radii[1], q[2] / radii[2]});
+      EXPECT_GE(p().command_float("pMesh_ClosestPoint", "FLLL", {spot, centre, squashed_mesh}), 1.0f) << "inside the level at frame " << frame;
+      const float wall = p().command_float("pMesh_ClosestPoint", "FLLL", {spot, handle(run, "pos"), wall_mesh});
+      EXPECT_GE(wall, radii[0]) << "inside a wall at frame " << frame;
+      nearest_wall = std::min(nearest_wall, wall);
+    });
+    EXPECT_EQ(run.get("frame").i, 240) << "the loop ran to its end";
+    EXPECT_EQ(run.get("level").i, 0); EXPECT_EQ(p().command("pMesh_LiveCount", "L", {}), meshes) << "the level's mesh freed";
+    return frames;
+  };
+  const std::vector<Frame> f = walk(code);
+  auto first = [&](int k, auto&& when) { while (k < int(f.size()) && !when(f[k])) ++k; return k; };
+  std::vector<int> off_ground;
+  for (int k = 0; k < int(f.size()); ++k) if (f[k].result != 2) off_ground.push_back(k);
+  EXPECT_EQ(off_ground, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 147})) << "falling, then 2 but at the ramp's top";
+  for (int k = 7; k < 106; ++k) EXPECT_NEAR(f[k].at[1], 0.904, 1e-5) << "on the floor, frame " << k;
+  EXPECT_EQ(first(0, [](const Frame& a) { return a.at[2] > 3.59f; }), 28);
+  for (int k = 28; k < 60; ++k) EXPECT_NEAR(f[k].at[2], 3.596, 1e-5) << "blocked by the north wall, frame " << k;
+  EXPECT_EQ(first(7, [](const Frame& a) { return a.at[1] > 0.91f; }), 106) << "the ramp met";
+  for (int k = 107; k < 147; ++k) {
+    EXPECT_NEAR(f[k].at[0] - f[k - 1].at[0], 0.1, 1e-5); EXPECT_NEAR(f[k].at[1] - f[k - 1].at[1], 0.05, 1e-5) << "up the ramp, frame " << k;
+    EXPECT_NEAR(f[k].ground[0], -0.447, 5e-4); EXPECT_NEAR(f[k].ground[1], 0.894, 5e-4); EXPECT_EQ(f[k].ground[2], 0.0f);
+  }
+  EXPECT_EQ(f[147].result, 0); EXPECT_NEAR(f[147].at[1] - radii[1] - 2, 0.022, 5e-4) << "feet above the platform";
+  EXPECT_NEAR(f[148].at[1] - radii[1] - 2, 0.002, 5e-4);
+  EXPECT_EQ(first(0, [](const Frame& a) { return a.at[0] > 7.59f; }), 175) << "the east wall";
+  EXPECT_NEAR(f.back().at[0], 7.596, 5e-4); EXPECT_NEAR(f.back().at[1], 2.902, 5e-4); EXPECT_NEAR(f.back().at[2], 1.721, 5e-4);
+  EXPECT_NEAR(nearest_wall, 0.404, 5e-4);
+
+  const std::size_t slope = code.find("45.0", code.find("pSphere_SlideSettings"));
+  ASSERT_NE(slope, std::string::npos);
+  const std::vector<Frame> steep = walk(code.replace(slope, 4, "20.0"));
+  float highest = 0, furthest = -1e9f;
+  int back_at_foot = 0;
+  for (int k = 106; k < int(steep.size()); ++k) {
+    highest = std::max(highest, steep[k].at[1]), furthest = std::max(furthest, steep[k].at[0]), back_at_foot += steep[k].result == 2;
+    if (steep[k].at[1] > 0.91f) { EXPECT_EQ(steep[k].result, 1) << "the ramp no ground, frame " << k; }
+  }
+  EXPECT_NEAR(highest - radii[1], 0.34, 5e-3) << "the feet up the ramp"; EXPECT_LT(furthest, 4.0f) << "the platform never reached";
+  EXPECT_GE(back_at_foot, 3) << "slid back to the ramp's foot again and again";
+  p().command("pMesh_Delete", "L", {wall_mesh}), p().command("pMesh_Delete", "L", {squashed_mesh});
+}
+
 }  // namespace
