@@ -228,39 +228,49 @@ Contact sweep(const Mesh& m, const Body& body, const Vec3d& centre, const Vec3d&
   return c;
 }
 
-// The nearest point of the mesh to the body's centre, in its space, if it lies
-// within `radius` there: the contact a body that starts inside is pushed out of.
-struct Inside {
-  bool found = false;
-  double distance = 0;  // in the body's space
-  Vec3d point{}, normal{};  // world
-};
-
-Inside overlap(const Mesh& m, const Body& body, const Vec3d& centre, double radius, const Vec3d& move) {
+// Every triangle within `radius` of the body's centre in its space (where the body
+// is a sphere), to `near(position, distance, point, normal)`: the distance and the
+// triangle's nearest point in the body's space, the contact normal in the world.
+// A centre on the surface itself is pushed against the move (along the face's
+// normal when it is still).
+template <class Near>
+void near_triangles(const Mesh& m, const Body& body, const Vec3d& centre, double radius, const Vec3d& move, Near near) {
   const Vec3d p = over(centre, body.scale), reach = scaled(body.scale, radius);
   double lo[3], hi[3];
   for (int i = 0; i < 3; ++i) lo[i] = centre.c[i] - reach.c[i] * 1.000001, hi[i] = centre.c[i] + reach.c[i] * 1.000001;
-  Inside best;
-  double best_d = __builtin_inf();
-  std::int32_t best_triangle = -1;
-  const auto test = [&](std::uint32_t position) {
+  within(m, lo, hi, [&](std::uint32_t position) {
     Vec3d t[3];
     if (!corners_in(m, position, body, t)) return;
     int feature;
     const Vec3d q = nearest_on(p, t, feature);
     const double dist = dx::length(dx::difference(p, q));
-    const std::int32_t number = std::int32_t(m.index[position]);
-    if (dist >= radius || dist > best_d || (dist == best_d && number > best_triangle)) return;
-    best_d = dist, best_triangle = number;
-    Touch touch{0, q, feature};
-    Vec3d normal = contact_normal(m, position, body, t, touch, p);
-    if (dist == 0) {  // the centre on the surface: out against the move (along the face's normal when it is still)
+    if (dist >= radius) return;
+    Vec3d normal = contact_normal(m, position, body, t, Touch{0, q, feature}, p);
+    if (dist == 0) {
       const Vec3d n = over(dx::cross(dx::difference(t[1], t[0]), dx::difference(t[2], t[0])), body.scale);
       normal = dx::unit(dx::dot(n, move) > 0 ? scaled(n, -1) : n);
     }
-    best = {true, dist, times(q, body.scale), normal};
-  };
-  within(m, lo, hi, test);
+    near(position, dist, q, normal);
+  });
+}
+
+// The nearest point of the mesh to the body's centre, if the body overlaps it:
+// the contact a body that starts inside is pushed out of (ties to the lowest
+// triangle).
+struct Inside {
+  bool found = false;
+  Vec3d point{}, normal{};  // world
+};
+
+Inside overlap(const Mesh& m, const Body& body, const Vec3d& centre, const Vec3d& move) {
+  Inside best;
+  double best_d = __builtin_inf();
+  std::int32_t best_triangle = -1;
+  near_triangles(m, body, centre, body.radius, move, [&](std::uint32_t position, double dist, const Vec3d& q, const Vec3d& normal) {
+    const std::int32_t number = std::int32_t(m.index[position]);
+    if (dist > best_d || (dist == best_d && number > best_triangle)) return;
+    best_d = dist, best_triangle = number, best = {true, times(q, body.scale), normal};
+  });
   return best;
 }
 
@@ -278,7 +288,7 @@ int slide(const Mesh& m, const Body& body, double skin, Vec3d& centre, const Vec
   // to its radius and the skin, as often as it still overlaps. Still and not
   // inside: where it was, 0.
   for (int i = 0; i < settings.iterations; ++i) {
-    const Inside in = overlap(m, body, centre, body.radius, move);
+    const Inside in = overlap(m, body, centre, move);
     if (!in.found) break;
     contact(in.normal);
     // The surface point plus the body's radius along the normal (in its space), plus the skin in the world.
@@ -311,9 +321,21 @@ int slide(const Mesh& m, const Body& body, double skin, Vec3d& centre, const Vec
     }
     if (dx::dot(left, move) <= 0) left = {};  // back against the wanted move: stop there (no jitter in corners)
   }
-  // What lies within twice the skin counts as touched.
-  const Inside near = overlap(m, body, centre, body.radius + 2 * skin / std::min({body.scale.c[0], body.scale.c[1], body.scale.c[2]}), move);
-  if (near.found) contact(near.normal);
+  // Every surface within twice the skin of the body, a world distance along the
+  // contact normal, counts as touched; the nearest ground among them is the ground.
+  const double reach = body.radius + 2 * skin / std::min({body.scale.c[0], body.scale.c[1], body.scale.c[2]});
+  double nearest_ground = __builtin_inf();
+  Vec3d last_ground{};
+  const Vec3d p = over(centre, body.scale);
+  near_triangles(m, body, centre, reach, move, [&](std::uint32_t, double dist, const Vec3d& q, const Vec3d& normal) {
+    // The gap in the world: the body's space stretched back along the way out.
+    const Vec3d out = dx::difference(p, q);
+    const double gap = dist > 0 ? (dist - body.radius) * dx::length(times(scaled(out, 1 / dist), body.scale)) : 0;
+    if (gap > 2 * skin) return;
+    touched = std::max(touched, 1);
+    if (dx::dot(normal, settings.up) >= flat && gap < nearest_ground) nearest_ground = gap, last_ground = normal;
+  });
+  if (nearest_ground < __builtin_inf()) touched = 2, ground = last_ground;
   return touched;
 }
 

@@ -58,7 +58,9 @@ TEST_F(Collide, WallsCornersAndThinWalls) {
   const std::vector<float> wall_x = quad({0, -50, -50}, {0, 100, 0}, {0, 0, 100});
   std::vector<float> both = wall_x, wall_z = quad({-50, -50, 0}, {100, 0, 0}, {0, 100, 0});
   both.insert(both.end(), wall_z.begin(), wall_z.end());
-  const Handle wall = mesh(wall_x), corner = mesh(both);
+  std::vector<float> room = wall_x, floor = quad({-50, 0, -50}, {0, 0, 100}, {100, 0, 0});
+  room.insert(room.end(), floor.begin(), floor.end());
+  const Handle wall = mesh(wall_x), corner = mesh(both), walled = mesh(room);
   P out, ground{{7, 7, 7}};
   const struct {
     const char* name;
@@ -74,6 +76,7 @@ TEST_F(Collide, WallsCornersAndThinWalls) {
       {"from touching, away from it", wall, {{r, 0, 0}}, {{1, 0, 1}}, {{r + 1, 0, 1}}, 0, 1e-4f},
       {"from a quarter inside, pushed out", wall, {{0.75f * r, 0, 0}}, {{0, 0, 0}}, {{r + s, 0, 0}}, 1, 1e-4f},
       {"from a quarter inside on the far side", wall, {{-0.75f * r, 0, 0}}, {{0, 0, 0}}, {{-r - s, 0, 0}}, 1, 1e-4f},
+      {"into a wall, the floor within twice the skin", walled, {{2, r + 1.5f * s, 0}}, {{-3, 0, 0}}, {{r + s, r + 1.5f * s, 0}}, 2, 1e-4f},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Sphere_SlideMesh(h(out.c), h(c.from.c), r, h(c.move.c), c.mesh, h(ground.c)), c.returned) << c.name;
@@ -130,7 +133,7 @@ TEST_F(Collide, WallsCornersAndThinWalls) {
     }
     at = next;
   }
-  for (const Handle m : {wall, corner, apex}) Mesh_Delete(m);
+  for (const Handle m : {wall, corner, apex, walled}) Mesh_Delete(m);
 }
 
 // A floor of 10 × 10 unit cells (diagonals alternating), as it is and turned about
