@@ -31,7 +31,8 @@ struct Settings {
   Vec3d up{{0, 1, 0}};
   double slope = 45, skin = 0.01;
   int iterations = 5;
-  double cos_slope() const { return sm::cos(slope * (3.14159265358979323846 / 180)); }
+  // A normal at the limit counts: the cosine less a hair, for the rounding of both.
+  double cos_slope() const { return sm::cos(slope * (3.14159265358979323846 / 180)) - 1e-12; }
 } settings;
 
 bool finite(double x) { return x - x == 0; }
@@ -314,7 +315,9 @@ int slide(const Mesh& m, const Body& body, double skin, Vec3d& centre, const Vec
     }
     planes[plane_count++] = c.normal;
     left = dx::difference(left, scaled(c.normal, dx::dot(left, c.normal)));
-    if (plane_count == 2) {  // two planes: along their crease
+    if (plane_count == 2 && dx::dot(left, planes[0]) >= 0) {
+      planes[0] = planes[1], plane_count = 1;  // along the new plane, away from the old: the old one is left behind
+    } else if (plane_count == 2) {  // into the old one: along their crease
       const Vec3d crease = dx::cross(planes[0], planes[1]);
       const double cc = dx::dot(crease, crease);
       left = cc > 1e-12 ? scaled(crease, dx::dot(left, crease) / cc) : left;

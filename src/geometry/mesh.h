@@ -31,8 +31,8 @@ struct Node {
 static_assert(sizeof(Node) == 32, "a node is 32 bytes");
 
 inline constexpr int kLeafTriangles = 8;  // a leaf holds at most this many
-inline constexpr std::uint32_t kPad = 1;
-inline constexpr std::uint32_t kNoNeighbour = 0xFFFFFFFFu;   // node 1 is no node: it puts the pairs of children on even places
+inline constexpr std::uint32_t kPad = 1;              // node 1 is no node: it puts the pairs of children on even places
+inline constexpr std::uint32_t kNoNeighbour = 0xFFFFFFFFu;  // an edge no one other triangle shares
 inline constexpr int kMaxDepth = 60;      // the build keeps the hierarchy this shallow
 
 struct Mesh {

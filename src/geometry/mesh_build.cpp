@@ -1,6 +1,6 @@
 // Making a mesh: the hierarchy built by the surface-area heuristic over binned
 // triangle centres (each split the one of 16 bins on each axis that least costs
-// area × triangles on either side), leaves of at most four triangles; refitting
+// area × triangles on either side), leaves of at most eight triangles; refitting
 // it to moved corners; freeing it.
 #include <immintrin.h>
 
@@ -52,7 +52,8 @@ struct Item {
   __m128 lo, hi;
   __m128 centre() const {
     const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
-    return _mm_mul_ps(_mm_add_ps(_mm_and_ps(lo, xyz), _mm_and_ps(hi, xyz)), _mm_set1_ps(0.5f));
+    const __m128 half = _mm_set1_ps(0.5f);  // each half first: no sum of the largest floats overflows
+    return _mm_add_ps(_mm_mul_ps(_mm_and_ps(lo, xyz), half), _mm_mul_ps(_mm_and_ps(hi, xyz), half));
   }
   std::uint32_t triangle() const { return std::uint32_t(_mm_cvtsi128_si32(_mm_castps_si128(_mm_shuffle_ps(lo, lo, 3)))); }
 };
@@ -114,9 +115,11 @@ void split(Item* items, const Range& r, Range& left, Range& right) {
   const __m128 scale = _mm_and_ps(wide, _mm_div_ps(_mm_set1_ps(float(kBins) * 0.99999f), extent));
   const __m128i top = _mm_set1_epi32(kBins - 1);
   const auto bins_of = [&](const Item& it) {  // the item's bin on each axis, 0 where the centres do not spread
+    // 0 to kBins − 1 whatever the arithmetic gave: a spread past the largest float
+    // scales by 0, and ∞ × 0 converts to the most negative integer.
     const __m128i b = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(it.centre(), r.centres.lo), scale));
-    const __m128i over = _mm_cmpgt_epi32(b, top);
-    return _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, b));
+    const __m128i over = _mm_cmpgt_epi32(b, top), under = _mm_cmplt_epi32(b, _mm_setzero_si128());
+    return _mm_andnot_si128(under, _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, b)));
   };
   if ((_mm_movemask_ps(wide) & 7) && r.end - r.begin <= kSmall) {  // halves about the middle centre along the widest axis
     float e[4];

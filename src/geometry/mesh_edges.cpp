@@ -77,35 +77,35 @@ int corner_index(const Mesh& m, std::uint32_t position, const Corner& v) {
 }
 
 // Around corner j of the triangle at p, across one shared edge after another: true
-// when every edge met lies inside a surface and the walk comes back to p. Each
-// triangle passed is marked done at that corner, with the answer.
+// when every edge met lies inside a surface and the walk comes back to p. A second
+// walk marks each triangle passed done at that corner, with the answer. A fan of
+// more than 65 536 triangles is taken for no surface.
 bool walk_corner(Mesh& m, std::uint32_t p, int j, std::uint8_t* done) {
   const Corner v = corner_bits(m, p, j);
-  std::uint32_t cur = p;
-  int out = j, at = j;
   bool inside = false;
-  std::uint32_t passed[64];
-  int corners[64], count = 0;
-  for (int steps = 0; steps < 64; ++steps) {
-    passed[count] = cur, corners[count++] = at;
-    if (!(m.smooth[cur] >> out & 1)) break;
-    const std::uint32_t link = m.neighbour[3 * cur + std::uint32_t(out)];
-    if (link == kNoNeighbour) break;
-    const std::uint32_t next = link >> 1;
-    if (next == p) {
-      inside = true;
-      break;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::uint32_t cur = p;
+    int out = j, at = j;
+    for (std::uint32_t steps = 0; steps < (1u << 16); ++steps) {
+      if (pass) {
+        done[cur] |= std::uint8_t(1 << at);
+        m.smooth[cur] = std::uint8_t((m.smooth[cur] & ~(8 << at)) | (inside ? 8 << at : 0));
+      }
+      if (!(m.smooth[cur] >> out & 1)) break;
+      const std::uint32_t link = m.neighbour[3 * cur + std::uint32_t(out)];
+      if (link == kNoNeighbour) break;
+      const std::uint32_t next = link >> 1;
+      if (next == p) {
+        inside = inside || pass == 0;
+        break;
+      }
+      const int c = corner_index(m, next, v);
+      if (c < 0) break;
+      // Of next's two edges at v (c, and the one ending there), the one that does not lead back.
+      const std::uint32_t back = m.neighbour[3 * next + std::uint32_t(c)];
+      out = back != kNoNeighbour && back >> 1 == cur ? (c + 2) % 3 : c;
+      cur = next, at = c;
     }
-    const int c = corner_index(m, next, v);
-    if (c < 0) break;
-    // Of next's two edges at v (c, and the one ending there), the one that does not lead back.
-    const int back = (c + 2) % 3;
-    out = m.neighbour[3 * next + std::uint32_t(c)] != kNoNeighbour && m.neighbour[3 * next + std::uint32_t(c)] >> 1 == cur ? back : c;
-    cur = next, at = c;
-  }
-  for (int k = 0; k < count; ++k) {
-    done[passed[k]] |= std::uint8_t(1 << corners[k]);
-    m.smooth[passed[k]] = std::uint8_t((m.smooth[passed[k]] & ~(8 << corners[k])) | (inside ? 8 << corners[k] : 0));
   }
   return inside;
 }
@@ -169,8 +169,9 @@ bool link_edges(Mesh& m, void* room) {
         m.neighbour[3 * a + ka] = p << 1 | agree, m.neighbour[3 * p + k] = a << 1 | agree;
       } else {  // a third: the edge is no one pair's
         const std::uint32_t b = second >> 1;
-        for (std::uint32_t j = 0; j < 3; ++j) {
-          if (m.neighbour[3 * b + j] == (a << 1 | (second & 1))) m.neighbour[3 * b + j] = kNoNeighbour;
+        const Edge e = edge_of(m, p, int(k));
+        for (std::uint32_t j = 0; j < 3; ++j) {  // b's side of this edge (rare: the triangles are read again)
+          if (m.neighbour[3 * b + j] == (a << 1 | (second & 1)) && edge_of(m, b, int(j)) == e) m.neighbour[3 * b + j] = kNoNeighbour;
         }
         m.neighbour[3 * a + ka] = kNoNeighbour, s.first = kMany;
       }

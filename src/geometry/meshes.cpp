@@ -49,8 +49,7 @@ void every(const Mesh& m, Test test) {
 // beside the triangle, and the slabs here are rounded in double. Two boxes at a
 // time (a pair of children, side by side in one line), one in each lane. A zero
 // component of dir has a reciprocal of +∞: its slab is everything or nothing,
-// and the 0 × ∞ of an origin exactly on its bound gives a NaN that the min and
-// max below pass over, keeping the box.
+// and the 0 × ∞ of an origin exactly on its bound (a NaN) puts no bound on t.
 struct RayBoxes {
   __m128d below[3], above[3], inv[3];  // origin + slack, origin − slack, 1 / dir, in both lanes
 
@@ -60,7 +59,10 @@ struct RayBoxes {
       far = std::max(far, __builtin_fabs(origin.c[i] - m.centre[i]));
       size += __builtin_fabs(origin.c[i]) + __builtin_fabs(m.centre[i]);
     }
-    const double slack = (far + m.reach) * 0x1p-20 + size * 0x1p-44;
+    double most = 0;
+    for (int i = 0; i < 3; ++i) most = std::max(most, __builtin_fabs(double(dir.c[i])));
+    // As settle_t widens a triangle's box, and more: the walk never culls a box a hit lies in.
+    const double slack = (far + m.reach) * 0x1p-20 + size * 0x1p-44 + 0x1p-147 / most;
     for (int i = 0; i < 3; ++i) {
       below[i] = _mm_set1_pd(origin.c[i] + slack), above[i] = _mm_set1_pd(origin.c[i] - slack);
       inv[i] = _mm_set1_pd(dir.c[i] == 0 ? kInf : 1 / double(dir.c[i]));
@@ -74,7 +76,9 @@ struct RayBoxes {
     __m128d near = _mm_setzero_pd(), far = _mm_set1_pd(kInf);
     for (int i = 0; i < 3; ++i) {
       const __m128d t1 = _mm_mul_pd(_mm_sub_pd(lo[i], below[i]), inv[i]), t2 = _mm_mul_pd(_mm_sub_pd(hi[i], above[i]), inv[i]);
-      near = _mm_max_pd(_mm_min_pd(t1, t2), near), far = _mm_min_pd(_mm_max_pd(t1, t2), far);
+      const __m128d known = _mm_cmpord_pd(t1, t2);  // not an origin on a bound with a zero component
+      near = _mm_max_pd(_mm_and_pd(known, _mm_min_pd(t1, t2)), near);  // 0 where unknown: below any entry
+      far = _mm_min_pd(_mm_or_pd(_mm_andnot_pd(known, _mm_set1_pd(kInf)), _mm_and_pd(known, _mm_max_pd(t1, t2))), far);
     }
     const __m128d met = _mm_and_pd(_mm_cmple_pd(near, far), _mm_cmple_pd(lo[0], hi[0]));
     return _mm_or_pd(_mm_and_pd(met, near), _mm_andnot_pd(met, _mm_set1_pd(kInf)));

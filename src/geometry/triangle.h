@@ -130,6 +130,30 @@ inline Ray ray_of(Handle origin, Handle dir) {
 
 TriangleHit origin_on_triangle(Handle origin, Handle dir, Handle a, Handle b, Handle c);
 
+// A hit's t no earlier than the ray's entry into the triangle's own box, widened
+// by what the decision's rounding can take in (2^-20 of the corners' largest
+// distance from the origin along an axis, and 2^-148 / |dir| for a dir of almost
+// no length). The formula's t strays before the box only for a ray all but in
+// the triangle's plane, whose crossing with that plane lies away from the
+// triangle; the meshes' walk counts on no hit lying before its triangle's box.
+inline double settle_t(const Ray& ray, Handle a, Handle b, Handle c, double t) {
+  double A[3], B[3], C[3], d[3];
+  axes(pair_at(a) - ray.o, A), axes(pair_at(b) - ray.o, B), axes(pair_at(c) - ray.o, C), axes(ray.d, d);
+  double far = 0, most = 0;
+  for (int i = 0; i < 3; ++i) {
+    far = std::max(far, std::max(__builtin_fabs(A[i]), std::max(__builtin_fabs(B[i]), __builtin_fabs(C[i]))));
+    most = std::max(most, __builtin_fabs(d[i]));
+  }
+  const double slack = far * 0x1p-20 + 0x1p-148 / most;
+  double entry = t;
+  for (int i = 0; i < 3; ++i) {
+    if (d[i] == 0) continue;
+    const double lo = std::min(A[i], std::min(B[i], C[i])) - slack, hi = std::max(A[i], std::max(B[i], C[i])) + slack;
+    entry = std::max(entry, std::min(lo / d[i], hi / d[i]));
+  }
+  return entry;
+}
+
 inline TriangleHit hit_triangle(const Ray& ray, Handle a, Handle b, Handle c) {
   const Pair o = ray.o, d = ray.d, A = pair_at(a) - o, B = pair_at(b) - o, C = pair_at(c) - o;
   const Pair bc = cross(B, C), ca = cross(C, A), ab = cross(A, B);
@@ -147,7 +171,8 @@ inline TriangleHit hit_triangle(const Ray& ray, Handle a, Handle b, Handle c) {
   const __m128d area_xy = _mm_add_pd(_mm_add_pd(bc.xy, ca.xy), ab.xy), area_z = _mm_add_sd(_mm_add_sd(bc.z, ca.z), ab.z);
   const bool flat = _mm_movemask_pd(_mm_cmpeq_pd(area_xy, zero)) == 3 && (_mm_movemask_pd(_mm_cmpeq_sd(area_z, zero)) & 1);
   const double t = dot(A, bc) / sum;
-  return {wa, wb, wc, sum, t, !flat && t >= 0};
+  const bool hit = !flat && t >= 0;
+  return {wa, wb, wc, sum, hit ? settle_t(ray, a, b, c, t) : t, hit};
 }
 
 // The nearest hit so far among triangles offered in any order: the triangle's
@@ -195,7 +220,8 @@ inline int mask(FourMask m) { return mask(TwoMask{m[0], m[1]}) | mask(TwoMask{m[
 // lane holds hit_triangle's answer. Lanes where hit_triangle would go on to
 // origin_on_triangle (a sum of 0 or not finite) are asked of it; hits whose t as
 // the script gets it is below `bound` are offered to `consider(lane, t, wa, wb,
-// wc, sum)` in lane order.
+// wc, sum)` in lane order, t settled as hit_triangle settles it (which only
+// raises it, so that `bound` turns away no hit it should not).
 template <class V, class Consider>
 __attribute__((always_inline)) inline void hit_lanes(const Ray& ray, const float* f, int used, float bound, Consider consider) {
   struct L3 {
@@ -244,7 +270,8 @@ __attribute__((always_inline)) inline void hit_lanes(const Ray& ray, const float
       const TriangleHit h = hit_triangle(ray, a, a + 12, a + 24);
       if (h.hit) consider(i, h.t, h.wa, h.wb, h.wc, h.sum);
     } else if (hit >> i & 1) {
-      consider(i, t[i], wa[i], wb[i], wc[i], sum[i]);
+      const Handle a = Handle(f + 9 * i);
+      consider(i, settle_t(ray, a, a + 12, a + 24, t[i]), wa[i], wb[i], wc[i], sum[i]);
     }
   }
 }

@@ -178,9 +178,10 @@ TEST_F(Collide, FloorsRampsAndStanding) {
     }
     Mesh_Delete(floor);
   }
-  const float up[3] = {0, 1, 0};
+  const float up[3] = {0, 1, 0}, nowhere[3] = {0, 0, 0};
   Sphere_SlideSettings(h(up), 45, 0.01f, 5);
-  for (const double degrees : {30.0, 60.0}) {
+  Sphere_SlideSettings(h(nowhere), 95, 0.6f, 0);  // each out of its range: every setting kept
+  for (const double degrees : {30.0, 45.0, 60.0}) {  // 45: exactly at the limit counts
     const double a = degrees * 3.14159265358979323846 / 180, n[3] = {-std::sin(a), std::cos(a), 0};
     const Handle ramp = mesh(quad({-20, float(-20 * std::tan(a)), -20}, {40, float(40 * std::tan(a)), 0}, {0, 0, 40}));
     // From the skin above the ramp, gravity alone: down to it, then the rest along it.
@@ -188,13 +189,24 @@ TEST_F(Collide, FloorsRampsAndStanding) {
     const double f = s / n[1], dn = -n[1] * (1 - f);
     float from[3], fall[3] = {0, -1, 0}, out[3], ground[3];
     for (int k = 0; k < 3; ++k) from[k] = float(start[k]);
-    EXPECT_EQ(Sphere_SlideMesh(h(out), h(from), r, h(fall), ramp, h(ground)), degrees < 45 ? 2 : 1) << degrees;
+    EXPECT_EQ(Sphere_SlideMesh(h(out), h(from), r, h(fall), ramp, h(ground)), degrees <= 45 ? 2 : 1) << degrees;
     for (int k = 0; k < 3; ++k) {
       const double expected = start[k] + f * g[k] + s * n[k] + ((1 - f) * g[k] - dn * n[k]);
       EXPECT_NEAR(out[k], expected, 1e-4) << degrees << "° [" << k << "]";
     }
     Mesh_Delete(ramp);
   }
+  // A floor that turns up into a 3° ramp: a body moving along it passes the seam
+  // and goes on up the ramp, the whole of its move.
+  const float lift = float(std::tan(3 * 3.14159265358979323846 / 180));
+  std::vector<float> seam = quad({-20, 0, -20}, {25, 0, 0}, {0, 0, 40}), rise = quad({5, 0, -20}, {20, 20 * lift, 0}, {0, 0, 40});
+  seam.insert(seam.end(), rise.begin(), rise.end());
+  const Handle valley = mesh(seam);
+  const float at_seam[3] = {4.5f, r + s, 0}, along[3] = {1, -0.1f, 0};
+  float out[3];
+  EXPECT_EQ(Sphere_SlideMesh(h(out), h(at_seam), r, h(along), valley, 0), 2);
+  EXPECT_NEAR(out[0], 5.5f, 0.02) << "past the seam";
+  Mesh_Delete(valley);
 }
 
 // A low pyramid of four triangles about its top (one of them wound the other way
@@ -273,9 +285,15 @@ TEST_F(Collide, TheSweepFindsTheFirstTouchOfTheBruteForce) {
   while (sweeps < 100000) {
     // A few triangles, tiny to huge, near the origin or far from it.
     const double scale = std::pow(10.0, u(-2, 3)), far = rng.one_in(3) ? u(-1e4, 1e4) : 0;
-    const int n = 1 + int(rng.below(4));
+    // Now and then a turned grid of 72 triangles, so that the walk has nodes to pass over.
     std::vector<float> c;
-    for (int i = 0; i < 9 * n; ++i) c.push_back(float((i % 3 == 0 ? far : 0) + u(-1, 1) * scale));
+    if (rng.one_in(8)) {
+      const double turn[3][3] = {{0.36, 0.48, -0.8}, {-0.8, 0.6, 0}, {0.48, 0.64, 0.6}}, at[3] = {far - scale, -scale, 0};
+      c = meshes::grid(6, scale / 3, turn, at).corners();
+    } else {
+      for (int i = 0; i < 9 * (1 + int(rng.below(4))); ++i) c.push_back(float((i % 3 == 0 ? far : 0) + u(-1, 1) * scale));
+    }
+    const int n = int(c.size() / 9);
     const Handle m = mesh(c);
     for (int k = 0; k < 100; ++k, ++sweeps) {
       const float radius = float(scale * std::pow(10.0, u(-2, 0.5)));
@@ -298,7 +316,7 @@ TEST_F(Collide, TheSweepFindsTheFirstTouchOfTheBruteForce) {
         const L ball = std::sqrt(std::max({dot(sub(a, mid), sub(a, mid)), dot(sub(b, mid), sub(b, mid)), dot(sub(cc, mid), sub(cc, mid))}));
         const L along = dot(d, d) > 0 ? std::min<L>(1, std::max<L>(0, dot(sub(mid, p), d) / dot(d, d))) : 0;
         const V near = add(p, d, along);
-        if (std::sqrt(dot(sub(mid, near), sub(mid, near))) > radius + ball + 1) {
+        if (std::sqrt(dot(sub(mid, near), sub(mid, near))) > (radius + ball) * 1.001L) {
           start = std::min(start, g(0));
           continue;
         }

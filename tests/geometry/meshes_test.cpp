@@ -37,11 +37,13 @@ std::vector<std::uint32_t> words(Handle h, int n) {
 // A shape of `n` triangles of kind `shape`, its corners as floats.
 std::vector<float> shape_of(surface::Lcg& rng, int shape, int n) {
   auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
-  const double far = rng.one_in(3) ? u(-1e5, 1e5) : 0, size = u(0.5, 50);
+  const double far = rng.one_in(9) ? 3e38 : rng.one_in(3) ? u(-1e5, 1e5) : 0, size = u(0.5, 50);  // and near the largest float
   std::vector<float> c;
   if (shape == 0) {  // a soup: triangles of every size, now and then thin, flat, repeated or not finite
     for (int t = 0; t < n; ++t) {
-      const double cx = far + u(-size, size), cy = u(-size, size), cz = u(-size, size), s = u(0.001, 0.2) * size;
+      // Near the largest float, on either side: centres 6e38 apart, past what a float spans.
+      const double cx = (far > 1e38 && rng.one_in(2) ? -far : far) + u(-size, size), cy = u(-size, size), cz = u(-size, size);
+      const double s = u(0.001, 0.2) * size;
       double p[9];
       for (double& x : p) x = u(-s, s);
       if (rng.one_in(8)) for (int k = 0; k < 3; ++k) p[6 + k] = p[k] + (p[3 + k] - p[k]) * u(0, 1) + (rng.one_in(2) ? 0 : u(-1e-6, 1e-6) * s);
@@ -108,7 +110,15 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
             o[k] = float(q % 5 == 0 ? target[k] + u(-0.1, 0.1) * span : target[k] + u(-2, 2) * span);
             d[k] = target[k] - o[k];
           }
+          if (q % 9 == 8) {  // grazing: from a point of a triangle's plane (rounded), along the plane
+            const double s1 = u(-0.5, 1.5), s2 = u(-0.5, 1.5);
+            for (int k = 0; k < 3; ++k) {
+              o[k] = float(a[k] + s1 * (double(a[3 + k]) - a[k]) + s2 * (double(a[6 + k]) - a[k]));
+              d[k] = float((double(a[3 + k]) - a[k]) * u(-1, 1) + (double(a[6 + k]) - a[k]) * u(-1, 1));
+            }
+          }
           if (q % 7 == 0) d[rng.below(3)] = rng.one_in(2) ? 0.0f : -0.0f;  // a zero component
+          if (q % 31 == 5) for (float& x : d) x *= 1e-39f;                 // a dir of almost no length, denormal
           if (q % 23 == 0) d[0] = d[1] = 0;                              // straight along z
           if (q % 97 == 0) o[rng.below(3)] = rng.one_in(2) ? NAN : INFINITY;
           // Rays: the mesh against the array, on every kernel of either.
