@@ -240,15 +240,20 @@ bool build(Item* items, std::uint32_t count, Nodes& nodes) {
 }
 
 // The box of the corners, as Vec3_ArrayAABB gives it, and the middle and reach of
-// the finite triangles' box.
+// the finite triangles' box, which is the root's. When every triangle is finite
+// and in the hierarchy the root's box is the corners' box too, bit for bit but
+// for the sign of a bound of zero (the order of the comparisons decides it): the
+// array is read again only when some triangle is not, or a bound is zero.
 void measure(Mesh& m, const float* corners, std::uint32_t points) {
-  points_aabb(reinterpret_cast<const dx::Vec3*>(corners), points, m.lo, m.hi);
-  Box box;
-  for (std::uint32_t p = 0; p < m.in_tree; ++p) {
-    if (finite_triangle(m.corners + 9 * p)) box.grow(triangle_box(m.corners + 9 * p));
-  }
   float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
-  if (box.area() > 0 || _mm_movemask_ps(_mm_cmple_ps(box.lo, box.hi)) & 1) box.store(lo, hi);
+  if (m.in_tree && m.node[0].lo[0] <= m.node[0].hi[0]) std::memcpy(lo, m.node[0].lo, 12), std::memcpy(hi, m.node[0].hi, 12);
+  bool zero = false;
+  for (int i = 0; i < 3; ++i) zero = zero || lo[i] == 0 || hi[i] == 0;
+  if (m.side_count == 0 && !zero) {
+    std::memcpy(m.lo.c, lo, 12), std::memcpy(m.hi.c, hi, 12);
+  } else {
+    points_aabb(reinterpret_cast<const dx::Vec3*>(corners), points, m.lo, m.hi);
+  }
   m.reach = 0;
   for (int i = 0; i < 3; ++i) m.centre[i] = (double(lo[i]) + hi[i]) / 2, m.reach = std::max(m.reach, (double(hi[i]) - lo[i]) / 2);
 }

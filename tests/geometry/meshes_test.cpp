@@ -8,6 +8,7 @@
 // may take; and again after the corners move.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -173,6 +174,28 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
   EXPECT_GT(hits, queries / 3) << "the rays must hit as well as miss";
   EXPECT_EQ(Mesh_LiveCount(), 0);
   geometry::triangles_kernel = kernels.back();
+}
+
+// A bound of zero keeps the sign Vec3_ArrayAABB gives it, whatever the order of
+// the corners holding +0 and −0, at the make and after a refit.
+TEST_F(Meshes, KeepTheSignOfABoundOfZero) {
+  surface::Lcg rng(7);
+  const float values[4] = {0.0f, -0.0f, 1.0f, -1.0f};
+  const Handle corners = Vec3_MakeArray(6);
+  for (int draw = 0; draw < 2000; ++draw) {
+    for (int i = 0; i < 18; ++i) at(corners)[i] = values[rng.below(draw % 2 ? 2 : 4)];
+    const Handle mesh = Mesh_Make(corners);
+    for (int refit = 0; refit < 2; ++refit) {
+      float lo[3], hi[3], box_lo[3], box_hi[3];
+      Mesh_AABB(h(lo), h(hi), mesh), Vec3_ArrayAABB(h(box_lo), h(box_hi), corners);
+      ASSERT_EQ(words(h(lo), 3), words(h(box_lo), 3)) << "draw " << draw;
+      ASSERT_EQ(words(h(hi), 3), words(h(box_hi), 3)) << "draw " << draw;
+      std::reverse(at(corners), at(corners) + 18);
+      Mesh_Refit(mesh, corners);
+    }
+    Mesh_Delete(mesh);
+  }
+  Array_Delete(corners);
 }
 
 // Memory: a mesh costs at most 80 bytes a triangle, and twice that while it is
