@@ -78,14 +78,16 @@ int corner_index(const Mesh& m, std::uint32_t position, const Corner& v) {
 
 // Around corner j of the triangle at p, across one shared edge after another: true
 // when every edge met lies inside a surface and the walk comes back to p. A second
-// walk marks each triangle passed done at that corner, with the answer. A fan of
-// more than 65 536 triangles is taken for no surface.
+// walk marks each triangle passed done at that corner, with the answer, and when
+// the first did not come back, a third the other way from p: every triangle that
+// a chain of edges inside a surface joins to p at that corner. A fan of more than
+// 65 536 triangles is taken for no surface.
 bool walk_corner(Mesh& m, std::uint32_t p, int j, std::uint8_t* done) {
   const Corner v = corner_bits(m, p, j);
   bool inside = false;
-  for (int pass = 0; pass < 2; ++pass) {
+  for (int pass = 0; pass < 3 && !(pass == 2 && inside); ++pass) {
     std::uint32_t cur = p;
-    int out = j, at = j;
+    int out = pass == 2 ? (j + 2) % 3 : j, at = j;
     for (std::uint32_t steps = 0; steps < (1u << 16); ++steps) {
       if (pass) {
         done[cur] |= std::uint8_t(1 << at);
@@ -202,18 +204,21 @@ void smooth_edges(Mesh& m) {
       }
     }
   }
-  bool changed = false;
+  // The corners at the ends of each edge that changed: a corner's answer hangs on
+  // its edges alone. The walks mark each triangle passed done at that corner
+  // (done in the low three bits of the scratch, the changed edges in the next).
   for (std::uint32_t p = 0; p < m.in_tree; ++p) {
-    changed = changed || (m.smooth[p] & 7) != bits[p];
+    const std::uint8_t changed = (m.smooth[p] ^ bits[p]) & 7;
     m.smooth[p] = std::uint8_t((m.smooth[p] & ~7) | bits[p]);
+    bits[p] = std::uint8_t(changed << 4);
   }
-  // The corners, when an edge changed: a walk around each, every triangle passed
-  // marked done at that corner.
   std::uint8_t* done = m.scratch;
-  std::memset(done, 0, m.triangles);
-  for (std::uint32_t p = 0; p < m.in_tree && changed; ++p) {
-    for (int j = 0; j < 3; ++j) {
-      if (!(done[p] >> j & 1)) walk_corner(m, p, j, done);
+  for (std::uint32_t p = 0; p < m.in_tree; ++p) {
+    for (int k = 0; k < 3 && done[p] >> 4; ++k) {
+      if (!(done[p] >> (4 + k) & 1)) continue;
+      for (const int j : {k, (k + 1) % 3}) {
+        if (!(done[p] >> j & 1)) walk_corner(m, p, j, done);
+      }
     }
   }
 }

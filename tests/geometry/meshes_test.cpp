@@ -16,6 +16,7 @@
 #include "dx/cpu.h"
 #include "frame/array_commands.h"
 #include "geometry/bounds.h"
+#include "geometry/mesh.h"
 #include "geometry/meshes.h"
 #include "geometry/picking.h"
 #include "frame/platform.h"
@@ -196,6 +197,54 @@ TEST_F(Meshes, KeepTheSignOfABoundOfZero) {
     Mesh_Delete(mesh);
   }
   Array_Delete(corners);
+}
+
+// A refit finds the edges and corners inside a surface that a make of the moved
+// corners finds: a grid and a fine closed sphere (its poles fans of 80), a third
+// of their triangles wound the other way, their points raised now and then by
+// amounts about the smoothing angle, refitted again and again.
+TEST_F(Meshes, RefitFindsTheSurfacesAMakeFinds) {
+  surface::Lcg rng(11);
+  auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
+  const double flat[3][3] = {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, origin[3] = {0, 0, 0};
+  int smooth = 0, sharp = 0;
+  for (int shape = 0; shape < 2; ++shape) {
+    meshes::Mesh base = shape ? meshes::sphere(40, 80, 1, 0, 0, 0) : meshes::grid(24, 1, flat, origin);
+    for (auto& t : base.triangles) {
+      if (rng.one_in(3)) std::swap(t[1], t[2]);  // wound the other way
+    }
+    const std::int32_t triangles = std::int32_t(base.triangles.size());
+    const Handle corners = Vec3_MakeArray(3 * triangles);
+    std::vector<float> c = base.corners();
+    std::copy(c.begin(), c.end(), at(corners));
+    const Handle mesh = Mesh_Make(corners);
+    for (int round = 0; round < 16; ++round) {
+      meshes::Mesh moved = base;
+      const double lift = 0.03 * (round % 4), share = round % 8 < 4 ? 0.05 : 0.5;  // a few points, or many
+      for (auto& p : moved.points) {
+        if (u(0, 1) >= share) continue;
+        const double by = u(-lift, lift);
+        if (shape) for (float& x : p) x = float(x * (1 + by));
+        else p[1] = float(p[1] + by);
+      }
+      c = moved.corners();
+      std::copy(c.begin(), c.end(), at(corners));
+      ASSERT_EQ(Mesh_Refit(mesh, corners), 0);
+      const Handle fresh = Mesh_Make(corners);
+      std::vector<int> refitted(std::size_t(triangles), -1), made(std::size_t(triangles), -1);
+      for (const auto& [handle, flags] : {std::pair{mesh, &refitted}, std::pair{fresh, &made}}) {
+        const geometry::Mesh* m = geometry::mesh_at(handle);
+        for (std::int32_t p = 0; p < triangles; ++p) (*flags)[m->index[p]] = m->smooth[p] & 63;
+      }
+      ASSERT_EQ(refitted, made) << (shape ? "sphere" : "grid") << ", round " << round;
+      for (const int f : made) smooth += (f & 7) == 7 && (f >> 3) != 0, sharp += (f & 7) == 7 && (f >> 3) != 7;
+      Mesh_Delete(fresh);
+    }
+    Mesh_Delete(mesh);
+    Array_Delete(corners);
+  }
+  EXPECT_GT(smooth, 1000) << "triangles with every edge and a corner inside a surface";
+  EXPECT_GT(sharp, 1000) << "and with every edge but not every corner";
 }
 
 // Memory: a mesh costs at most 80 bytes a triangle, and twice that while it is
