@@ -1,7 +1,7 @@
 // Making a mesh: the hierarchy built by the surface-area heuristic over binned
-// triangle centres (each split the one of 16 bins on each axis that least costs
-// area × triangles on either side), leaves of at most eight triangles; refitting
-// it to moved corners; freeing it.
+// triangle centres (each split the one of 16 bins along the centres' widest axis
+// that least costs area × triangles on either side), leaves of at most eight
+// triangles; refitting it to moved corners; freeing it.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -17,7 +17,8 @@ namespace {
 
 constexpr int kBins = 16;
 constexpr std::uint32_t kSmall = 16;  // ranges of this many or fewer are halved about their middle centre
-constexpr std::uint32_t kSampled = 16384, kStride = 4;  // ranges of more than kSampled bin one item in kStride
+constexpr std::uint32_t kSamples = 4096;  // a range of n items bins one in n / kSamples (at least every one)
+constexpr std::uint32_t kPastCaches = 32768;  // a range of more items than this is read from memory once to be split
 constexpr float kInf = __builtin_inff();
 
 // A box in SSE lanes (x, y, z and a fourth lane of no meaning): empty, it is
@@ -54,6 +55,11 @@ struct Item {
     const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
     const __m128 half = _mm_set1_ps(0.5f);  // each half first: no sum of the largest floats overflows
     return _mm_add_ps(_mm_mul_ps(_mm_and_ps(lo, xyz), half), _mm_mul_ps(_mm_and_ps(hi, xyz), half));
+  }
+  float centre(int axis) const {  // the same float as centre()'s lane
+    float l[4], h[4];
+    _mm_storeu_ps(l, lo), _mm_storeu_ps(h, hi);
+    return l[axis] * 0.5f + h[axis] * 0.5f;
   }
   std::uint32_t triangle() const { return std::uint32_t(_mm_cvtsi128_si32(_mm_castps_si128(_mm_shuffle_ps(lo, lo, 3)))); }
 };
@@ -103,109 +109,91 @@ void measure_range(const Item* items, Range& r) {
   for (std::uint32_t k = r.begin; k < r.end; ++k) r.box.grow(items[k].lo, items[k].hi), r.centres.grow(items[k].centre(), items[k].centre());
 }
 
-// Splits r's items into two ranges (reordering them): at the bin boundary of
-// least cost, the items binned on all three axes in one pass, the halves' boxes
-// gathered from their bins and their centres' boxes as they are reordered; by
-// halving the count where the centres cannot be told apart, or where the
-// hierarchy grows too deep.
+// Splits r's items into two ranges (reordering them), along the axis their
+// centres spread widest on: at the bin boundary of least cost (a large range
+// binned from a sample of its items), the halves' boxes measured after the
+// reordering; by halving the count where the range is small, where the centres
+// cannot be told apart, or where the hierarchy grows too deep.
 void split(Item* items, const Range& r, Range& left, Range& right) {
   left = {0, r.begin, r.begin, r.depth + 1, {}, {}}, right = {0, r.begin, r.end, r.depth + 1, {}, {}};
+  const std::uint32_t count = r.end - r.begin;
   const __m128 extent = _mm_sub_ps(r.centres.hi, r.centres.lo);
-  const __m128 wide = _mm_cmpgt_ps(extent, _mm_setzero_ps());
-  const __m128 scale = _mm_and_ps(wide, _mm_div_ps(_mm_set1_ps(float(kBins) * 0.99999f), extent));
-  const __m128i top = _mm_set1_epi32(kBins - 1);
-  const auto bins_of = [&](const Item& it) {  // the item's bin on each axis, 0 where the centres do not spread
-    // 0 to kBins − 1 whatever the arithmetic gave: a spread past the largest float
-    // scales by 0, and ∞ × 0 converts to the most negative integer.
-    const __m128i b = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(it.centre(), r.centres.lo), scale));
-    const __m128i over = _mm_cmpgt_epi32(b, top), under = _mm_cmplt_epi32(b, _mm_setzero_si128());
-    return _mm_andnot_si128(under, _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, b)));
+  float e[4];
+  _mm_storeu_ps(e, extent);
+  const int axis = e[0] >= e[1] ? (e[0] >= e[2] ? 0 : 2) : (e[1] >= e[2] ? 1 : 2);
+  const bool spread = e[axis] > 0;
+  // The item's bin, 0 to kBins − 1 whatever the arithmetic gave: a spread past the
+  // largest float scales by 0, and ∞ × 0 converts to the most negative integer.
+  const float scale = spread ? float(kBins) * 0.99999f / e[axis] : 0, from = r.centres.at(r.centres.lo, axis);
+  const auto bin_of = [&](const Item& it) {
+    const std::int32_t b = _mm_cvttss_si32(_mm_set_ss((it.centre(axis) - from) * scale));
+    return b < 0 ? 0 : b > kBins - 1 ? kBins - 1 : b;
   };
-  if ((_mm_movemask_ps(wide) & 7) && r.end - r.begin <= kSmall) {  // halves about the middle centre along the widest axis
-    float e[4];
-    _mm_storeu_ps(e, extent);
-    const int i = e[0] >= e[1] ? (e[0] >= e[2] ? 0 : 2) : (e[1] >= e[2] ? 1 : 2);
-    const std::uint32_t middle = r.begin + (r.end - r.begin) / 2;
-    const auto along = [i](const Item& it) {
-      float c[4];
-      _mm_storeu_ps(c, it.centre());
-      return c[i];
-    };
-    std::nth_element(items + r.begin, items + middle, items + r.end, [&](const Item& a, const Item& b) { return along(a) < along(b); });
+  if (spread && count <= kSmall) {  // halves about the middle centre
+    const std::uint32_t middle = r.begin + count / 2;
+    std::nth_element(items + r.begin, items + middle, items + r.end,
+                     [axis](const Item& a, const Item& b) { return a.centre(axis) < b.centre(axis); });
     left.end = right.begin = middle;
     measure_range(items, left), measure_range(items, right);
     return;
   }
-  if ((_mm_movemask_ps(wide) & 7) && r.depth <= kMaxDepth - 24) {  // halving below this depth keeps the depth within kMaxDepth
+  if (spread && r.depth <= kMaxDepth - 24) {  // halving below this depth keeps the depth within kMaxDepth
     // Two sets of bins, for items at even and odd places, merged after: neighbours
     // often fall in one bin, and each would wait for the other's update of it.
-    // A large range bins one item in kStride (its halves' boxes then come from
-    // the reordering, which visits them all).
-    Box boxes[3][kBins], odd[3][kBins];
-    std::uint32_t counts[3][kBins] = {}, odd_counts[3][kBins] = {};
-    const std::uint32_t stride = r.end - r.begin > kSampled ? kStride : 1;
+    Box boxes[kBins], odd[kBins];
+    std::uint32_t counts[kBins] = {}, odd_counts[kBins] = {};
+    const std::uint32_t stride = std::max(1u, count / kSamples);
     std::uint32_t k = r.begin;
     for (; k + stride < r.end; k += 2 * stride) {
-      alignas(16) std::int32_t b[4], c[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
-      _mm_store_si128(reinterpret_cast<__m128i*>(c), bins_of(items[k + stride]));
-      for (int i = 0; i < 3; ++i) {
-        boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
-        odd[i][c[i]].grow(items[k + stride].lo, items[k + stride].hi), ++odd_counts[i][c[i]];
-      }
+      const int b = bin_of(items[k]), c = bin_of(items[k + stride]);
+      boxes[b].grow(items[k].lo, items[k].hi), ++counts[b];
+      odd[c].grow(items[k + stride].lo, items[k + stride].hi), ++odd_counts[c];
     }
     for (; k < r.end; k += stride) {
-      alignas(16) std::int32_t b[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[k]));
-      for (int i = 0; i < 3; ++i) boxes[i][b[i]].grow(items[k].lo, items[k].hi), ++counts[i][b[i]];
+      const int b = bin_of(items[k]);
+      boxes[b].grow(items[k].lo, items[k].hi), ++counts[b];
     }
-    for (int i = 0; i < 3; ++i) {
-      for (int b = 0; b < kBins; ++b) boxes[i][b].grow(odd[i][b]), counts[i][b] += odd_counts[i][b];
+    for (int b = 0; b < kBins; ++b) boxes[b].grow(odd[b]), counts[b] += odd_counts[b];
+    // The areas and counts left of each boundary, then right of it.
+    float left_area[kBins], best = kInf;
+    std::uint32_t left_count[kBins], n = 0;
+    int best_bin = 0;
+    Box l, rb;
+    for (int b = 0; b < kBins - 1; ++b) {
+      l.grow(boxes[b]), n += counts[b];
+      left_area[b] = l.area(), left_count[b] = n;
     }
-    float best = kInf;
-    int best_axis = -1, best_bin = 0;
-    for (int i = 0; i < 3; ++i) {
-      if (!(_mm_movemask_ps(wide) >> i & 1)) continue;
-      // The areas and counts left of each boundary, then right of it.
-      float left_area[kBins];
-      std::uint32_t left_count[kBins];
-      Box l;
-      std::uint32_t n = 0;
-      for (int b = 0; b < kBins - 1; ++b) {
-        l.grow(boxes[i][b]), n += counts[i][b];
-        left_area[b] = l.area(), left_count[b] = n;
-      }
-      Box rb;
-      n = 0;
-      for (int b = kBins - 1; b > 0; --b) {
-        rb.grow(boxes[i][b]), n += counts[i][b];
-        if (left_count[b - 1] == 0 || n == 0) continue;
-        const float cost = left_area[b - 1] * float(left_count[b - 1]) + rb.area() * float(n);
-        if (cost < best) best = cost, best_axis = i, best_bin = b;
-      }
+    n = 0;
+    for (int b = kBins - 1; b > 0; --b) {
+      rb.grow(boxes[b]), n += counts[b];
+      if (left_count[b - 1] == 0 || n == 0) continue;
+      const float cost = left_area[b - 1] * float(left_count[b - 1]) + rb.area() * float(n);
+      if (cost < best) best = cost, best_bin = b;
     }
-    if (best_axis >= 0) {
-      const int i = best_axis;
+    if (best_bin > 0) {
       std::uint32_t lo = r.begin, hi = r.end;
-      alignas(16) std::int32_t b[4];
+      if (count > kPastCaches) {  // a range past the caches: its halves' boxes as it is reordered, in one pass over memory
+        while (lo < hi) {
+          const bool below = bin_of(items[lo]) < best_bin;
+          Range& side = below ? left : right;
+          side.centres.grow(items[lo].centre(), items[lo].centre()), side.box.grow(items[lo].lo, items[lo].hi);
+          if (below) ++lo; else std::swap(items[lo], items[--hi]);
+        }
+        left.end = right.begin = lo;
+        if (lo != r.begin && lo != r.end) return;
+      }
       while (lo < hi) {  // items of bins below best_bin first
-        _mm_store_si128(reinterpret_cast<__m128i*>(b), bins_of(items[lo]));
-        Range& side = b[i] < best_bin ? left : right;
-        side.centres.grow(items[lo].centre(), items[lo].centre());
-        if (stride > 1) side.box.grow(items[lo].lo, items[lo].hi);
-        if (b[i] < best_bin) ++lo; else std::swap(items[lo], items[--hi]);
+        if (bin_of(items[lo]) < best_bin) ++lo; else std::swap(items[lo], items[--hi]);
       }
-      left.end = right.begin = lo;
-      if (lo == r.begin || lo == r.end) {  // the sample missed a side: halve
-        left.end = right.begin = r.begin + (r.end - r.begin) / 2;
-        measure_range(items, left), measure_range(items, right);
-        return;
-      }
-      for (int k = 0; k < kBins && stride == 1; ++k) (k < best_bin ? left : right).box.grow(boxes[i][k]);
+      // The halves' boxes in a pass of their own: a pass that also reordered would
+      // hold more boxes than the processor has registers. A sample that missed a
+      // side: halve.
+      left.end = right.begin = lo == r.begin || lo == r.end ? r.begin + count / 2 : lo;
+      measure_range(items, left), measure_range(items, right);
       return;
     }
   }
-  left.end = right.begin = r.begin + (r.end - r.begin) / 2;
+  left.end = right.begin = r.begin + count / 2;
   measure_range(items, left), measure_range(items, right);
 }
 
@@ -302,7 +290,7 @@ const Mesh* mesh_at(Handle handle) {
 Handle mesh_make(Handle corners) {
   const frame::Array* a = frame::array_at(corners, frame::ArrayKind::Vec3);
   const std::uint32_t triangles = a ? a->count / 3 : 0;
-  if (triangles == 0) return 0;
+  if (triangles == 0 || triangles >= 1u << 28) return 0;  // past what 32 bits of address could hold anyway
   const float* source = a->elements<float>();
   std::uint32_t in_tree = 0;
   for (std::uint32_t t = 0; t < triangles; ++t) in_tree += finite_triangle(source + 9 * t);

@@ -19,7 +19,7 @@
 namespace kv::geometry {
 namespace {
 
-constexpr std::uint32_t kMany = 0xFFFFFFFFu;  // an edge met a third time
+constexpr std::uint32_t kMany = 0x80000000u;  // in a slot: its edge was met a third time (a position is below 2^28)
 
 // A triangle's corner as the three words of its floats' bits.
 struct Corner {
@@ -47,17 +47,20 @@ inline Edge edge_of(const Mesh& m, std::uint32_t position, int k) {
   return b < a ? Edge{b, a} : Edge{a, b};
 }
 
-// A 64-bit hash of an edge's two corners: its low bits place the edge in the
-// table, and all of it tells edges apart there (two different edges of one mesh
-// alike in all 64 bits is a chance of some 2^-40 for a million triangles).
-inline std::uint64_t hash(const Edge& e) {
-  const auto word = [](std::uint32_t hi, std::uint32_t lo) { return std::uint64_t(hi) << 32 | lo; };
-  std::uint64_t h = word(e.lo.w[0], e.lo.w[1]) * 0x9E3779B97F4A7C15ull;
-  h ^= (h >> 31) ^ word(e.lo.w[2], e.hi.w[0]) * 0xC2B2AE3D27D4EB4Full;
-  h ^= (h >> 29) ^ word(e.hi.w[1], e.hi.w[2]) * 0x165667B19E3779F9ull;
-  h ^= h >> 32;
-  h *= 0xFF51AFD7ED558CCDull;
-  return h ^ (h >> 29);
+// A hash of a corner's bits, and of an edge's two: its high bits place the edge
+// in the table, and all of it picks out the slots worth comparing there (the
+// edges themselves are compared to be sure).
+inline std::uint32_t hash(const Corner& c) {
+  std::uint32_t h = c.w[0] * 0x9E3779B1u;
+  h = (h ^ (h >> 15) ^ c.w[1]) * 0x85EBCA77u;
+  h = (h ^ (h >> 13) ^ c.w[2]) * 0xC2B2AE3Du;
+  return h ^ (h >> 16);
+}
+
+inline std::uint32_t hash(const Edge& e) {
+  std::uint32_t h = (hash(e.lo) * 0x27D4EB2Fu) ^ hash(e.hi);
+  h = (h ^ (h >> 15)) * 0x2C1B3C6Du;
+  return h ^ (h >> 12);
 }
 
 // The normal (b − a) × (c − a) of the triangle at a position, in double.
@@ -114,23 +117,21 @@ bool walk_corner(Mesh& m, std::uint32_t p, int j, std::uint8_t* done) {
 
 }  // namespace
 
-std::size_t edge_table_bytes(std::uint32_t triangles) { return (4 * std::size_t(triangles) + 16) * 12; }
+std::size_t edge_table_bytes(std::uint32_t triangles) { return (4 * std::size_t(triangles) + 16) * 8; }
 
 bool link_edges(Mesh& m, void* room) {
   const std::uint32_t triangles = m.in_tree;  // those with finite corners
   const std::uint32_t capacity = 4 * triangles + 16;  // three edges a triangle: the table at most three quarters full
-  // A hash's place: its low 32 bits scaled to the table.
-  const auto place = [capacity](std::uint64_t h) { return std::uint32_t((std::uint64_t(std::uint32_t(h)) * capacity) >> 32); };
+  // A hash's place: the hash scaled to the table.
+  const auto place = [capacity](std::uint32_t h) { return std::uint32_t((std::uint64_t(h) * capacity) >> 32); };
   // An edge's first triangle, as position × 8 + edge × 2 + 1 where the edge runs
-  // from its higher corner to its lower one, + 1 (0 for none; kMany once a third
-  // triangle has it), and the edge's hash in two halves (12 bytes a slot). The
-  // triangles are not read again: a match is told by the hash; the second
-  // triangle is the first's neighbour.
+  // from its higher corner to its lower one, + 1 (0 for none; with kMany once a
+  // third triangle has it), and the edge's hash. The second triangle is the
+  // first's neighbour.
   struct Slot {
-    std::uint32_t first, hash_lo, hash_hi;
-    std::uint64_t hash() const { return std::uint64_t(hash_hi) << 32 | hash_lo; }
+    std::uint32_t first, hash;
   };
-  static_assert(sizeof(Slot) == 12, "the table's room is 12 bytes a slot");
+  static_assert(sizeof(Slot) == 8, "the table's room is 8 bytes a slot");
   auto* table = static_cast<Slot*>(room ? room : platform::heap_alloc(std::size_t(capacity) * sizeof(Slot)));
   if (!table) return false;
   std::memset(table, 0, std::size_t(capacity) * sizeof(Slot));
@@ -140,42 +141,50 @@ bool link_edges(Mesh& m, void* room) {
   }
   // The slots some triangles ahead are asked of memory as their hashes are made.
   constexpr std::uint32_t kAhead = 8;
-  std::uint64_t ahead[kAhead][3];
-  bool down[kAhead][3];
+  struct Ahead {
+    Edge edge[3];
+    std::uint32_t hash[3];
+    bool down[3];
+  } ahead[kAhead];
   const auto look_ahead = [&](std::uint32_t p) {
+    Ahead& a = ahead[p % kAhead];
     for (int k = 0; k < 3; ++k) {
-      const Edge e = edge_of(m, p, k);
-      ahead[p % kAhead][k] = hash(e), down[p % kAhead][k] = corner_bits(m, p, k) == e.hi;
-      _mm_prefetch(reinterpret_cast<const char*>(table + place(ahead[p % kAhead][k])), _MM_HINT_T0);
+      a.edge[k] = edge_of(m, p, k), a.hash[k] = hash(a.edge[k]), a.down[k] = corner_bits(m, p, k) == a.edge[k].hi;
+      _mm_prefetch(reinterpret_cast<const char*>(table + place(a.hash[k])), _MM_HINT_T0);
     }
   };
   for (std::uint32_t p = 0; p < kAhead && p < triangles; ++p) look_ahead(p);
   for (std::uint32_t p = 0; p < triangles; ++p) {
-    std::uint64_t hashes[3];
-    bool downs[3];
-    std::memcpy(hashes, ahead[p % kAhead], sizeof hashes), std::memcpy(downs, down[p % kAhead], sizeof downs);
+    const Ahead now = ahead[p % kAhead];
     if (p + kAhead < triangles) look_ahead(p + kAhead);
     for (std::uint32_t k = 0; k < 3; ++k) {
-      std::uint32_t at = place(hashes[k]);
-      while (table[at].first && table[at].hash() != hashes[k]) at = at + 1 < capacity ? at + 1 : 0;
+      const Edge& e = now.edge[k];
+      std::uint32_t at = place(now.hash[k]);
+      // A slot of the same hash holds this edge when its first triangle's edge is this one.
+      const auto holds = [&](const Slot& s) {
+        const std::uint32_t first = (s.first & ~kMany) - 1;
+        return s.hash == now.hash[k] && edge_of(m, first >> 3, int(first >> 1 & 3)) == e;
+      };
+      while (table[at].first && !holds(table[at])) {
+        at = at + 1 < capacity ? at + 1 : 0;
+      }
       Slot& s = table[at];
       if (!s.first) {
-        s = {8 * p + 2 * k + downs[k] + 1, std::uint32_t(hashes[k]), std::uint32_t(hashes[k] >> 32)};
+        s = {8 * p + 2 * k + now.down[k] + 1, now.hash[k]};
         continue;
       }
-      if (s.first == kMany) continue;
+      if (s.first & kMany) continue;
       const std::uint32_t a = (s.first - 1) >> 3, ka = ((s.first - 1) >> 1) & 3, second = m.neighbour[3 * a + ka];
       if (second == kNoNeighbour) {  // the second triangle of the edge: the two are neighbours
         // One winding for both when the two run along the edge in opposite directions.
-        const bool agree = ((s.first - 1) & 1) != downs[k];
+        const bool agree = ((s.first - 1) & 1) != now.down[k];
         m.neighbour[3 * a + ka] = p << 1 | agree, m.neighbour[3 * p + k] = a << 1 | agree;
       } else {  // a third: the edge is no one pair's
         const std::uint32_t b = second >> 1;
-        const Edge e = edge_of(m, p, int(k));
-        for (std::uint32_t j = 0; j < 3; ++j) {  // b's side of this edge (rare: the triangles are read again)
+        for (std::uint32_t j = 0; j < 3; ++j) {  // b's side of this edge
           if (m.neighbour[3 * b + j] == (a << 1 | (second & 1)) && edge_of(m, b, int(j)) == e) m.neighbour[3 * b + j] = kNoNeighbour;
         }
-        m.neighbour[3 * a + ka] = kNoNeighbour, s.first = kMany;
+        m.neighbour[3 * a + ka] = kNoNeighbour, s.first |= kMany;
       }
     }
   }

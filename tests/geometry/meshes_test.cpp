@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -175,6 +177,59 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
   EXPECT_GT(hits, queries / 3) << "the rays must hit as well as miss";
   EXPECT_EQ(Mesh_LiveCount(), 0);
   geometry::triangles_kernel = kernels.back();
+}
+
+// Each edge that exactly two triangles' edges share (corners of the same bits)
+// links the two, with whether they run along it in opposite directions; an edge
+// of one triangle, or of three or more, links none: triangles drawn from a few
+// points (+0 and −0 among them, and a NaN), so that edges repeat any number of
+// times, against the edges counted one by one.
+TEST_F(Meshes, LinkTheTrianglesOfEachEdgeExactlyTwoShare) {
+  surface::Lcg rng(29);
+  using Key = std::array<std::uint32_t, 6>;
+  int pairs = 0, crowds = 0;
+  for (int draw = 0; draw < 300; ++draw) {
+    const float pool[8][3] = {{0, 0, 0}, {-0.0f, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0.5f}, {0, 0, 1}, {2, 1, 0}, {NAN, 0, 0}};
+    const int points = 3 + int(rng.below(draw % 2 ? 3 : 6)), triangles = 1 + int(rng.below(40));  // the NaN now and then
+    const Handle corners = Vec3_MakeArray(3 * triangles);
+    std::vector<std::array<std::uint32_t, 3>> bits(std::size_t(3 * triangles));
+    for (int c = 0; c < 3 * triangles; ++c) {
+      std::memcpy(at(corners) + 3 * c, pool[rng.below(std::uint32_t(points))], 12);
+      std::memcpy(bits[std::size_t(c)].data(), at(corners) + 3 * c, 12);
+    }
+    std::map<Key, std::vector<std::array<int, 3>>> edges;  // each edge's (triangle, edge, runs from its higher corner)
+    for (int t = 0; t < triangles; ++t) {
+      if (!std::all_of(at(corners) + 9 * t, at(corners) + 9 * t + 9, [](float x) { return std::isfinite(x); })) continue;
+      for (int k = 0; k < 3; ++k) {
+        const auto& a = bits[std::size_t(3 * t + k)];
+        const auto& b = bits[std::size_t(3 * t + (k + 1) % 3)];
+        const bool down = b < a;
+        const auto& lo = down ? b : a, & hi = down ? a : b;
+        edges[{lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]}].push_back({t, k, down});
+      }
+    }
+    const Handle mesh = Mesh_Make(corners);
+    const geometry::Mesh* m = geometry::mesh_at(mesh);
+    std::vector<std::uint32_t> position(std::size_t(triangles), 0);
+    for (std::uint32_t p = 0; p < m->triangles; ++p) position[m->index[p]] = p;
+    std::vector<std::uint32_t> expected(std::size_t(3 * triangles), geometry::kNoNeighbour), got(expected);
+    for (const auto& [key, list] : edges) {
+      pairs += list.size() == 2, crowds += list.size() > 2;
+      if (list.size() != 2) continue;
+      for (int i = 0; i < 2; ++i) {
+        const auto& me = list[std::size_t(i)], & other = list[std::size_t(1 - i)];
+        expected[std::size_t(3 * me[0] + me[1])] = position[std::size_t(other[0])] << 1 | std::uint32_t(me[2] != other[2]);
+      }
+    }
+    for (int t = 0; t < triangles; ++t) {
+      for (int k = 0; k < 3; ++k) got[std::size_t(3 * t + k)] = m->neighbour[3 * position[std::size_t(t)] + std::uint32_t(k)];
+    }
+    ASSERT_EQ(got, expected) << "draw " << draw;
+    Mesh_Delete(mesh);
+    Array_Delete(corners);
+  }
+  EXPECT_GT(pairs, 300);
+  EXPECT_GT(crowds, 300);
 }
 
 // A bound of zero keeps the sign Vec3_ArrayAABB gives it, whatever the order of
