@@ -71,6 +71,19 @@ dx::Vec3d normal_of(const Mesh& m, std::uint32_t position) {
   return dx::cross(ab, ac);
 }
 
+// Do two triangles meet within kSmoothEdge (cosine `limit`, squared `limit2`),
+// their normals n and o with n·n = nn, o·o = oo and n·o = along (o turned to
+// agree with n)? Squared, without a root, where the product of the squares stays
+// well inside doubles; else (triangles past 1e75 or below 1e-75 across) by the
+// normals' lengths. A normal not finite (a corner gone to infinity at a refit),
+// or of no length: no.
+bool meet_smoothly(double along, double nn, double oo, double limit, double limit2) {
+  if (!(along > 0 && nn - nn == 0 && oo - oo == 0)) return false;
+  const double both = nn * oo;
+  if (both >= 0x1p-900 && both <= 0x1p900) return along * along >= limit2 * both;
+  return along >= limit * (sm::sqrt(nn) * sm::sqrt(oo));
+}
+
 // Does the triangle at `position` have corner `v`, and which?
 int corner_index(const Mesh& m, std::uint32_t position, const Corner& v) {
   for (int k = 0; k < 3; ++k) {
@@ -205,8 +218,7 @@ void smooth_edges(Mesh& m) {
       const std::uint32_t link = m.neighbour[3 * p + k], q = link >> 1;
       if (link == kNoNeighbour || q <= p) continue;
       const dx::Vec3d o = normal_of(m, q);
-      const double along = dx::dot(n, o) * ((link & 1) ? 1 : -1);
-      if (!(along > 0 && along * along >= limit2 * nn * dx::dot(o, o))) continue;
+      if (!meet_smoothly(dx::dot(n, o) * ((link & 1) ? 1 : -1), nn, dx::dot(o, o), limit, limit2)) continue;
       bits[p] |= std::uint8_t(1 << k);
       for (std::uint32_t j = 0; j < 3; ++j) {
         if (m.neighbour[3 * q + j] == (p << 1 | (link & 1))) bits[q] |= std::uint8_t(1 << j);

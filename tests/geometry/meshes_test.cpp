@@ -179,6 +179,49 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
   geometry::triangles_kernel = kernels.back();
 }
 
+// Two triangles folded along their shared edge are one surface there below the
+// smoothing angle and a ridge above it, at every scale floats reach (denormal
+// corners to corners near the largest float, whose normals' squares pass the
+// largest double); a corner gone to infinity at a refit makes the edge a ridge.
+TEST_F(Meshes, MeetSmoothlyAtEveryScaleBelowTheAngleAlone) {
+  int checked = 0;
+  for (const double size : {0x1p-140, 0x1p-126, 0x1p-100, 1.0, 0x1p100, 3e38}) {
+    for (const double degrees : {0.0, 1.0, 3.0, 8.0, 30.0, 80.0, 150.0}) {
+      const double turn = degrees * 3.14159265358979323846 / 180;
+      const float l = float(size), y = float(size * std::sin(turn)), z = float(-size * std::cos(turn));
+      // (−l, 0, 0) to (l, 0, 0) the edge, run one way by the first and the other by the second.
+      const float c[18] = {-l, 0, 0, l, 0, 0, 0, 0, l, l, 0, 0, -l, 0, 0, 0, y, z};
+      const Handle corners = Vec3_MakeArray(6);
+      std::copy(c, c + 18, at(corners));
+      const Handle mesh = Mesh_Make(corners);
+      for (int refit = 0; refit < 2; ++refit) {
+        const geometry::Mesh* m = geometry::mesh_at(mesh);
+        for (std::uint32_t p = 0; p < 2; ++p) {
+          EXPECT_EQ(m->smooth[p] & 1, int(degrees < 5 && !refit)) << size << " at " << degrees << "°" << (refit ? ", a corner gone to infinity" : "");
+          ++checked;
+        }
+        at(corners)[16] = INFINITY;
+        Mesh_Refit(mesh, corners);
+      }
+      Mesh_Delete(mesh);
+      Array_Delete(corners);
+    }
+  }
+  EXPECT_EQ(checked, 6 * 7 * 4);
+  // A corner gone to infinity whose normal has infinities and no NaN: still a ridge.
+  const float c[18] = {0, 0, 0, 1, 1, 1, 0, 5, 0, 1, 1, 1, 0, 0, 0, 0, -1, 0};
+  const Handle corners = Vec3_MakeArray(6);
+  std::copy(c, c + 18, at(corners));
+  const Handle mesh = Mesh_Make(corners);
+  EXPECT_EQ(geometry::mesh_at(mesh)->smooth[0] & 1, 1);
+  at(corners)[7] = INFINITY;
+  Mesh_Refit(mesh, corners);
+  EXPECT_EQ(geometry::mesh_at(mesh)->smooth[0] & 1, 0);
+  EXPECT_EQ(geometry::mesh_at(mesh)->smooth[1] & 1, 0);
+  Mesh_Delete(mesh);
+  Array_Delete(corners);
+}
+
 // Each edge that exactly two triangles' edges share (corners of the same bits)
 // links the two, with whether they run along it in opposite directions; an edge
 // of one triangle, or of three or more, links none: triangles drawn from a few
