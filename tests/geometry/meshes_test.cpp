@@ -71,6 +71,37 @@ std::vector<float> shape_of(surface::Lcg& rng, int shape, int n) {
   return c;
 }
 
+// The hierarchy holds each position of the triangles with finite corners at the
+// make once, in a leaf whose box, and every box above it, holds the corners of
+// those still finite.
+void expect_sound(Handle mesh) {
+  const geometry::Mesh* m = geometry::mesh_at(mesh);
+  std::vector<int> seen(m->in_tree, 0);
+  std::vector<std::uint32_t> stack = {0};
+  while (m->in_tree && !stack.empty()) {
+    const geometry::Node& n = m->node[stack.back()];
+    stack.pop_back();
+    const auto holds = [&n](const float* lo, const float* hi) {
+      for (int k = 0; k < 3; ++k) {
+        if (!(n.lo[k] <= lo[k] && hi[k] <= n.hi[k])) return false;
+      }
+      return true;
+    };
+    for (std::uint32_t p = n.first; n.count && p < n.first + n.count; ++p) {
+      ++seen[p];
+      const float* f = m->corners + 9 * p;
+      if (!std::all_of(f, f + 9, [](float x) { return std::isfinite(x); })) continue;  // in the side list now
+      for (int c = 0; c < 3; ++c) ASSERT_TRUE(holds(f + 3 * c, f + 3 * c)) << "position " << p;
+    }
+    for (std::uint32_t c = n.first; !n.count && c < n.first + 2; ++c) {
+      const geometry::Node& child = m->node[c];
+      ASSERT_TRUE(!(child.lo[0] <= child.hi[0]) || holds(child.lo, child.hi)) << "node " << c;
+      stack.push_back(c);
+    }
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), std::ptrdiff_t(m->in_tree));
+}
+
 TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
   std::vector<geometry::TrianglesKernel> kernels = {geometry::triangles_sse2};
   if (dx::cpu_has_avx()) kernels.push_back(geometry::triangles_avx);
@@ -88,6 +119,7 @@ TEST_F(Meshes, EveryQueryGivesWhatTheQueryOverEveryTriangleGives) {
       ASSERT_EQ(Mesh_TriangleCount(mesh), points / 3);
       for (int moved = 0; moved < 3; ++moved) {
         const std::int32_t triangles = points / 3;
+        expect_sound(mesh);
         float lo[3], hi[3], box_lo[3], box_hi[3];
         Mesh_AABB(h(lo), h(hi), mesh);
         const Handle whole = Vec3_MakeArray(3 * triangles);
