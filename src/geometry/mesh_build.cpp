@@ -79,6 +79,17 @@ Box triangle_box(const float* f) {
   return box;
 }
 
+// A triangle at a position of the mesh's own corners, in three loads of four
+// floats (the fourth the next corner's x, or past the last triangle the room kept
+// there): its box when its corners are all finite, else none.
+bool finite_box(const float* f, Box& box) {
+  const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 3), c = _mm_loadu_ps(f + 6), zero = _mm_setzero_ps();
+  const __m128 finite = _mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(_mm_sub_ps(a, a), zero), _mm_cmpeq_ps(_mm_sub_ps(b, b), zero)),
+                                   _mm_cmpeq_ps(_mm_sub_ps(c, c), zero));
+  box.lo = _mm_min_ps(_mm_min_ps(a, b), c), box.hi = _mm_max_ps(_mm_max_ps(a, b), c);
+  return (_mm_movemask_ps(finite) & 7) == 7;
+}
+
 // A growing list of nodes on the private heap.
 struct Nodes {
   Node* at = nullptr;
@@ -255,10 +266,12 @@ void fit(Mesh& m) {
     Box box;
     if (n.count) {
       for (std::uint32_t p = n.first; p < n.first + n.count; ++p) {
-        if (finite_triangle(m.corners + 9 * p)) box.grow(triangle_box(m.corners + 9 * p));
+        Box t;
+        if (finite_box(m.corners + 9 * p, t)) box.grow(t);
       }
     } else {
-      for (const Node* c : {&m.node[n.first], &m.node[n.first + 1]}) box.grow(_mm_setr_ps(c->lo[0], c->lo[1], c->lo[2], 0), _mm_setr_ps(c->hi[0], c->hi[1], c->hi[2], 0));
+      // Each child's box in two loads (the fourth lanes, its first and count, go unstored).
+      for (const Node* c : {&m.node[n.first], &m.node[n.first + 1]}) box.grow(_mm_loadu_ps(c->lo), _mm_loadu_ps(c->hi));
     }
     box.store(n.lo, n.hi);
   }
@@ -277,7 +290,8 @@ void copy_corners(Mesh& m, const float* source) {
     if (p + kAhead < m.triangles) _mm_prefetch(reinterpret_cast<const char*>(source + 9 * std::size_t(m.index[p + kAhead])), _MM_HINT_T0);
     float* f = m.corners + 9 * p;
     std::memcpy(f, source + 9 * std::size_t(m.index[p]), 36);
-    if (p >= m.in_tree || !finite_triangle(f)) m.side[m.side_count++] = p;
+    Box box;
+    if (p >= m.in_tree || !finite_box(f, box)) m.side[m.side_count++] = p;
   }
 }
 
@@ -337,8 +351,8 @@ Handle mesh_make(Handle corners) {
   for (std::uint32_t t = 0, p = in_tree; t < triangles; ++t) {
     if (!finite_triangle(source + 9 * t)) m->index[p++] = t;
   }
-  copy_corners(*m, source);
   std::memset(m->corners + 9 * triangles, 0, 3 * 36);
+  copy_corners(*m, source);
   link_edges(*m, items);
   platform::heap_free(item_block);
   smooth_edges(*m);

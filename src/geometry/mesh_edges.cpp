@@ -71,17 +71,22 @@ dx::Vec3d normal_of(const Mesh& m, std::uint32_t position) {
   return dx::cross(ab, ac);
 }
 
-// Do two triangles meet within kSmoothEdge (cosine `limit`, squared `limit2`),
+// Do two triangles meet within kSmoothEdge (its cosine squared `limit2`),
 // their normals n and o with n·n = nn, o·o = oo and n·o = along (o turned to
-// agree with n)? Squared, without a root, where the product of the squares stays
-// well inside doubles; else (triangles past 1e75 or below 1e-75 across) by the
-// normals' lengths. A normal not finite (a corner gone to infinity at a refit),
-// or of no length: no.
-bool meet_smoothly(double along, double nn, double oo, double limit, double limit2) {
-  if (!(along > 0 && nn - nn == 0 && oo - oo == 0)) return false;
-  const double both = nn * oo;
-  if (both >= 0x1p-900 && both <= 0x1p900) return along * along >= limit2 * both;
-  return along >= limit * (sm::sqrt(nn) * sm::sqrt(oo));
+// agree with n)? Squared, without a root, where the squares stay well inside
+// doubles; else (triangles past 1e75 or below 1e-75 across, a normal not finite)
+// by the normals' lengths, and never for a normal not finite (a corner gone to
+// infinity at a refit) or of no length.
+double smooth_limit() { return sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180); }
+
+__attribute__((noinline)) bool meet_smoothly_far(double along, double nn, double oo) {
+  return along > 0 && nn - nn == 0 && oo - oo == 0 && along >= smooth_limit() * (sm::sqrt(nn) * sm::sqrt(oo));
+}
+
+inline bool meet_smoothly(double along, double nn, double oo, double limit2) {
+  const double squared = along * along, needed = limit2 * nn * oo;
+  if (squared < 0x1p1000 && needed > 0x1p-1000) return along > 0 && squared >= needed;
+  return meet_smoothly_far(along, nn, oo);
 }
 
 // Does the triangle at `position` have corner `v`, and which?
@@ -210,7 +215,7 @@ void smooth_edges(Mesh& m) {
   // gathered in the scratch bytes first.
   std::uint8_t* bits = m.scratch;
   std::memset(bits, 0, m.triangles);
-  const double limit = sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180), limit2 = limit * limit;
+  const double limit = smooth_limit(), limit2 = limit * limit;
   for (std::uint32_t p = 0; p < m.in_tree; ++p) {
     const dx::Vec3d n = normal_of(m, p);
     const double nn = dx::dot(n, n);
@@ -218,7 +223,7 @@ void smooth_edges(Mesh& m) {
       const std::uint32_t link = m.neighbour[3 * p + k], q = link >> 1;
       if (link == kNoNeighbour || q <= p) continue;
       const dx::Vec3d o = normal_of(m, q);
-      if (!meet_smoothly(dx::dot(n, o) * ((link & 1) ? 1 : -1), nn, dx::dot(o, o), limit, limit2)) continue;
+      if (!meet_smoothly(dx::dot(n, o) * ((link & 1) ? 1 : -1), nn, dx::dot(o, o), limit2)) continue;
       bits[p] |= std::uint8_t(1 << k);
       for (std::uint32_t j = 0; j < 3; ++j) {
         if (m.neighbour[3 * q + j] == (p << 1 | (link & 1))) bits[q] |= std::uint8_t(1 << j);
