@@ -57,8 +57,8 @@ inline std::uint32_t hash(const Corner& c) {
   return h ^ (h >> 16);
 }
 
-inline std::uint32_t hash(const Edge& e) {
-  std::uint32_t h = (hash(e.lo) * 0x27D4EB2Fu) ^ hash(e.hi);
+inline std::uint32_t hash(std::uint32_t lo, std::uint32_t hi) {  // of the corners' hashes
+  std::uint32_t h = (lo * 0x27D4EB2Fu) ^ hi;
   h = (h ^ (h >> 15)) * 0x2C1B3C6Du;
   return h ^ (h >> 12);
 }
@@ -166,8 +166,13 @@ bool link_edges(Mesh& m, void* room) {
   } ahead[kAhead];
   const auto look_ahead = [&](std::uint32_t p) {
     Ahead& a = ahead[p % kAhead];
-    for (int k = 0; k < 3; ++k) {
-      a.edge[k] = edge_of(m, p, k), a.hash[k] = hash(a.edge[k]), a.down[k] = corner_bits(m, p, k) == a.edge[k].hi;
+    const Corner c[3] = {corner_bits(m, p, 0), corner_bits(m, p, 1), corner_bits(m, p, 2)};
+    const std::uint32_t h[3] = {hash(c[0]), hash(c[1]), hash(c[2])};
+    for (int k = 0; k < 3; ++k) {  // as edge_of
+      const int j = (k + 1) % 3;
+      const bool turned = c[j] < c[k];
+      a.edge[k] = turned ? Edge{c[j], c[k]} : Edge{c[k], c[j]}, a.down[k] = c[k] == a.edge[k].hi;
+      a.hash[k] = turned ? hash(h[j], h[k]) : hash(h[k], h[j]);
       _mm_prefetch(reinterpret_cast<const char*>(table + place(a.hash[k])), _MM_HINT_T0);
     }
   };
