@@ -18,7 +18,6 @@ namespace {
 constexpr int kBins = 16;
 constexpr std::uint32_t kSmall = 16;  // ranges of this many or fewer are halved about their middle centre
 constexpr std::uint32_t kSamples = 4096;  // a range of n items bins one in n / kSamples (at least every one)
-constexpr std::uint32_t kPastCaches = 32768;  // a range of more items than this is read from memory once to be split
 constexpr float kInf = __builtin_inff();
 
 // A box in SSE lanes (x, y, z and a fourth lane of no meaning): empty, it is
@@ -182,23 +181,16 @@ void split(Item* items, const Range& r, Range& left, Range& right) {
       if (cost < best) best = cost, best_bin = b;
     }
     if (best_bin > 0) {
-      std::uint32_t lo = r.begin, hi = r.end;
-      if (count > kPastCaches) {  // a range past the caches: its halves' boxes as it is reordered, in one pass over memory
-        while (lo < hi) {
-          const bool below = bin_of(items[lo]) < best_bin;
-          Range& side = below ? left : right;
-          side.centres.grow(items[lo].centre(), items[lo].centre()), side.box.grow(items[lo].lo, items[lo].hi);
-          if (below) ++lo; else std::swap(items[lo], items[--hi]);
-        }
-        left.end = right.begin = lo;
-        if (lo != r.begin && lo != r.end) return;
+      // Items of bins below best_bin first, without a branch on the side (which
+      // side an item falls on is anybody's guess in a soup): each item swapped
+      // with the first of those not below, which only moves past it when it is.
+      std::uint32_t lo = r.begin;
+      for (std::uint32_t k = r.begin; k < r.end; ++k) {
+        const bool below = bin_of(items[k]) < best_bin;
+        const Item item = items[k];
+        items[k] = items[lo], items[lo] = item, lo += below;
       }
-      while (lo < hi) {  // items of bins below best_bin first
-        if (bin_of(items[lo]) < best_bin) ++lo; else std::swap(items[lo], items[--hi]);
-      }
-      // The halves' boxes in a pass of their own: a pass that also reordered would
-      // hold more boxes than the processor has registers. A sample that missed a
-      // side: halve.
+      // The halves' boxes in a pass of their own (a sample that missed a side: halve).
       left.end = right.begin = lo == r.begin || lo == r.end ? r.begin + count / 2 : lo;
       measure_range(items, left), measure_range(items, right);
       return;
