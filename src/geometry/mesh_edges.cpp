@@ -84,7 +84,7 @@ __attribute__((noinline)) bool meet_smoothly_far(double along, double nn, double
 }
 
 inline bool meet_smoothly(double along, double nn, double oo, double limit2) {
-  const double squared = along * along, needed = limit2 * nn * oo;
+  const double squared = along * along, needed = limit2 * (nn * oo);  // the same both ways round
   if (squared < 0x1p1000 && needed > 0x1p-1000) return along > 0 && squared >= needed;
   return meet_smoothly_far(along, nn, oo);
 }
@@ -216,24 +216,28 @@ bool link_edges(Mesh& m, void* room) {
 }
 
 void smooth_edges(Mesh& m) {
-  // Each shared edge once, from its lower position: its bit for both triangles,
+  // Each shared edge from both its triangles, which agree (the test gives the same
+  // both ways round): no branch on which of the two comes first. The bits are
   // gathered in the scratch bytes first.
   std::uint8_t* bits = m.scratch;
   std::memset(bits, 0, m.triangles);
   const double limit = smooth_limit(), limit2 = limit * limit;
+  constexpr std::uint32_t kAhead = 8;  // the neighbours' corners asked of memory some triangles ahead
   for (std::uint32_t p = 0; p < m.in_tree; ++p) {
+    for (std::uint32_t k = 0; k < 3 && p + kAhead < m.in_tree; ++k) {
+      const std::uint32_t link = m.neighbour[3 * (p + kAhead) + k];
+      if (link != kNoNeighbour) _mm_prefetch(reinterpret_cast<const char*>(m.corners + 9 * (link >> 1)), _MM_HINT_T0);
+    }
     const dx::Vec3d n = normal_of(m, p);
     const double nn = dx::dot(n, n);
+    std::uint32_t mine = 0;
     for (std::uint32_t k = 0; k < 3; ++k) {
-      const std::uint32_t link = m.neighbour[3 * p + k], q = link >> 1;
-      if (link == kNoNeighbour || q <= p) continue;
-      const dx::Vec3d o = normal_of(m, q);
-      if (!meet_smoothly(dx::dot(n, o) * ((link & 1) ? 1 : -1), nn, dx::dot(o, o), limit2)) continue;
-      bits[p] |= std::uint8_t(1 << k);
-      for (std::uint32_t j = 0; j < 3; ++j) {
-        if (m.neighbour[3 * q + j] == (p << 1 | (link & 1))) bits[q] |= std::uint8_t(1 << j);
-      }
+      const std::uint32_t link = m.neighbour[3 * p + k];
+      if (link == kNoNeighbour) continue;
+      const dx::Vec3d o = normal_of(m, link >> 1);
+      mine |= std::uint32_t(meet_smoothly(dx::dot(n, o) * ((link & 1) ? 1 : -1), nn, dx::dot(o, o), limit2)) << k;
     }
+    bits[p] = std::uint8_t(mine);
   }
   // The corners at the ends of each edge that changed: a corner's answer hangs on
   // its edges alone. The walks mark each triangle passed done at that corner
