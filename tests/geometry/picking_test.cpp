@@ -406,6 +406,36 @@ TEST_F(Watertight, NoRayPassesBetweenTrianglesThatShareAnEdgeOrACorner) {
   geometry::triangles_kernel = kernels.back();
 }
 
+// A hit is never before the triangle's box, however near the ray runs to the
+// triangle's plane: rays from points of the plane (rounded to floats) far off
+// the triangle, along the plane, aimed at points of it — where t, a quotient of
+// two numbers near zero, could fall anywhere.
+TEST(Picking, AHitIsNeverBeforeItsTrianglesBox) {
+  surface::Lcg rng(41);
+  auto u = [&](double lo, double hi) { return lo + (hi - lo) * rng.below(1 << 24) / double(1 << 24); };
+  int hits = 0;
+  for (int i = 0; i < 100000; ++i) {
+    float a[3], b[3], c[3], o[3], d[3];
+    for (int k = 0; k < 3; ++k) a[k] = float(u(-1, 1)), b[k] = float(u(-1, 1)), c[k] = float(u(-1, 1));
+    const double w1 = u(0, 1), w2 = u(0, 1 - w1), s1 = u(-40, 40), s2 = u(-40, 40);
+    for (int k = 0; k < 3; ++k) {
+      o[k] = float(a[k] + s1 * (double(b[k]) - a[k]) + s2 * (double(c[k]) - a[k]));
+      d[k] = float(a[k] + w1 * (double(b[k]) - a[k]) + w2 * (double(c[k]) - a[k]) - o[k]);
+    }
+    const float t = from_bits(Ray_HitTriangle(h(o), h(d), h(a), h(b), h(c)));
+    if (t < 0) continue;
+    ++hits;
+    double far = 0;
+    for (int k = 0; k < 3; ++k) far = std::max({far, std::fabs(double(a[k]) - o[k]), std::fabs(double(b[k]) - o[k]), std::fabs(double(c[k]) - o[k])});
+    for (int k = 0; k < 3; ++k) {  // the point at t is not before the box on any axis (its rounding aside)
+      const long double at = (long double)t * d[k], lo = std::min({a[k], b[k], c[k]}) - o[k], hi = std::max({a[k], b[k], c[k]}) - o[k];
+      const long double slack = far * 0x1p-18;
+      ASSERT_TRUE(d[k] > 0 ? at >= lo - slack : d[k] < 0 ? at <= hi + slack : true) << "ray " << i << " axis " << k;
+    }
+  }
+  EXPECT_GT(hits, 500);
+}
+
 // Each closest point computed into the handle of p itself (an output may alias an input).
 TEST(Picking, ClosestPoints) {
   const V3 a{{0, 0, 0}}, b{{4, 0, 0}}, c{{0, 4, 0}}, lo{{-1, -1, -1}}, hi{{1, 1, 1}}, dir{{2, 0, 0}}, zero{{0, 0, 0}};
