@@ -71,14 +71,15 @@ dx::Vec3d normal_of(const Mesh& m, std::uint32_t position) {
   return dx::cross(ab, ac);
 }
 
+// The cosine of kSmoothEdge.
+double smooth_limit() { return sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180); }
+
 // Do two triangles meet within kSmoothEdge (its cosine squared `limit2`),
 // their normals n and o with n·n = nn, o·o = oo and n·o = along (o turned to
 // agree with n)? Squared, without a root, where the squares stay well inside
 // doubles; else (triangles past 1e75 or below 1e-75 across, a normal not finite)
 // by the normals' lengths, and never for a normal not finite (a corner gone to
 // infinity at a refit) or of no length.
-double smooth_limit() { return sm::cos(tolerance::kSmoothEdge * 3.14159265358979323846 / 180); }
-
 __attribute__((noinline)) bool meet_smoothly_far(double along, double nn, double oo) {
   return along > 0 && nn - nn == 0 && oo - oo == 0 && along >= smooth_limit() * (sm::sqrt(nn) * sm::sqrt(oo));
 }
